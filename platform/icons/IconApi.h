@@ -1,0 +1,42 @@
+// ExtractIconA and DrawIcon as the program calls them, over our own icon reader.
+#pragma once
+
+#include "IconImage.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The module instance handle: a 32-bit value that stands for the program. The reader needs none.
+enum class HINSTANCE : std::int32_t {};
+
+// What ExtractIconA hands back. With index -1 it carries the icon count in the handle's place;
+// otherwise it is null or holds one 32x32 icon. Copies share the icon.
+class HICON {
+  public:
+    HICON() = default;
+    static HICON fromCount(std::uint32_t count);
+    static HICON fromIcon(quorvane::icons::IconBitmap icon);
+
+    bool isNull() const { return !m_icon && m_count == 0; }
+    const quorvane::icons::IconBitmap* icon() const { return m_icon.get(); }
+    // The handle as the 32-bit value that the platform returns: the count after index -1,
+    // 0 for a null handle.
+    std::uint32_t value() const { return m_icon ? 1u : m_count; }
+
+  private:
+    std::shared_ptr<const quorvane::icons::IconBitmap> m_icon;
+    std::uint32_t m_count = 0;
+};
+
+// A device context: the surface that DrawIcon paints.
+using HDC = quorvane::icons::Surface;
+
+// Index -1: the number of icons in the file (0 for a file without icons, a missing or an
+// unreadable one). Index n >= 0: icon n, or a null handle when there is none or it cannot be
+// decoded. Other negative indexes give a null handle. hInst is accepted and not needed.
+HICON ExtractIconA(HINSTANCE hInst, const std::string& lpszExeFileName, std::int32_t nIconIndex);
+
+// Draws the icon's 32x32 area at (X, Y), clipped to the surface. Nonzero when it drew, 0 for a
+// null handle or a count.
+std::int32_t DrawIcon(HDC hDC, std::int32_t X, std::int32_t Y, const HICON& hIcon);

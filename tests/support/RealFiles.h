@@ -1,0 +1,21 @@
+// Windows files that Debian packages install (wine, fonts-wine, nsis), used as test oracles.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvane::testing {
+
+inline const std::string kWineDir = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
+inline const std::string kWineFontsDir = "/usr/share/wine/fonts";
+inline const std::string kNsisDir = "/usr/share/nsis";
+
+// Every regular file in a directory, sorted; empty when the directory is missing.
+std::vector<std::string> filesIn(const std::string& dir);
+std::vector<std::uint8_t> readWholeFile(const std::string& path);
+// Standard output of a shell command.
+std::string runCommand(const std::string& command);
+std::string shellQuote(const std::string& text);
+
+} // namespace quorvane::testing

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs everything that building, running and testing Quorvane needs on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+packages=(
+    # build
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config clang-format
+    libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
+    # windows and help
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
+    qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools
+    # fonts for the Japanese captions
+    fonts-noto-cjk
+    # real Windows files and independent readers used as test oracles
+    wine64 libwine fonts-wine nsis icoutils imagemagick
+    # a real X server for screenshots and desktop tests
+    xvfb xauth x11-apps xdotool xclip
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -79,8 +79,11 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
     namespace fs = std::filesystem;
     fs::path target(path);
     std::random_device random;
-    fs::path temporary = target.parent_path() /
-                         ("." + target.filename().string() + ".tmp" + std::to_string(random()));
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp";
+    name += std::to_string(random());
+    const fs::path temporary = target.parent_path() / name;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {

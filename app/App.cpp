@@ -1,0 +1,90 @@
+// The application object and the program icon.
+#include "App.h"
+
+#include "IconReader.h"
+#include "quorvane_version.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPixmap>
+#include <QTranslator>
+
+// The icon lives in a static library's resources: they must be registered by name.
+static void initialiseResources() {
+    Q_INIT_RESOURCE(Quorvane);
+}
+
+namespace quorvane {
+
+QString applicationPathFrom(const QString& directory) {
+    QString path = directory;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+Application& App() {
+    static Application app = [] {
+        Application a;
+        a.Title = QStringLiteral("Quorvane");
+        // applicationFilePath resolves the executable through symbolic links.
+        a.Path =
+            applicationPathFrom(QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath());
+        a.HelpFile = QStringLiteral("Quorvane.hlp");
+        // Major, Minor and Revision are the first, second and fourth numbers of the file version.
+        a.Major = QUORVANE_VERSION_MAJOR;
+        a.Minor = QUORVANE_VERSION_MINOR;
+        a.Revision = QUORVANE_VERSION_TWEAK;
+        a.LegalCopyright = QStringLiteral(QUORVANE_LEGAL_COPYRIGHT);
+        return a;
+    }();
+    return app;
+}
+
+void initialiseApplication() {
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    for (const char* catalogue : {"qtbase_ja", "qt_ja"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QString::fromLatin1(catalogue),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
+    QGuiApplication::setApplicationDisplayName(App().Title);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
+}
+
+QImage programIcon() {
+    static const QImage icon = [] {
+        initialiseResources();
+        QFile file(QStringLiteral(":/Quorvane.ico"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QImage();
+        const QByteArray bytes = file.readAll();
+        icons::MemorySource source(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                      static_cast<std::size_t>(bytes.size())));
+        auto bitmap = icons::extractIcon(source, 0);
+        if (!bitmap)
+            return QImage();
+        // Transparent where the mask lets the background through.
+        QImage image(bitmap->width, bitmap->height, QImage::Format_ARGB32);
+        for (int y = 0; y < bitmap->height; ++y)
+            for (int x = 0; x < bitmap->width; ++x) {
+                const std::size_t i = std::size_t(y) * std::size_t(bitmap->width) + std::size_t(x);
+                const std::uint32_t pixel = bitmap->pixels[i];
+                image.setPixel(x, y,
+                               bitmap->hasAlpha ? pixel
+                                                : (bitmap->mask[i] ? 0u : (pixel | 0xFF000000u)));
+            }
+        return image;
+    }();
+    return icon;
+}
+
+} // namespace quorvane

@@ -1,0 +1,88 @@
+// The main window's commands: loading, the command buttons, and the File and Edit menus.
+#include "App.h"
+#include "RuntimeError.h"
+#include "Twips.h"
+#include "Windowing.h"
+#include "basQuorvane.h"
+#include "frmQuorvane.h"
+
+#include <QDir>
+
+namespace quorvane::browser {
+
+using namespace quorvane::platform;
+
+void frmQuorvane::Form_Load() {
+    try {
+        setMousePointer(vbHourglass);
+        // Paths here have no drive, so only the directory is made current.
+        if (!QDir::setCurrent(App().Path))
+            throw RuntimeError(kErrPathNotFound);
+        // Slightly above the centre: the screen height is scaled by 0.85 before halving.
+        const double height = pixelsToTwips(frameGeometry().height());
+        const double width = pixelsToTwips(frameGeometry().width());
+        const float top = static_cast<float>((screenHeightTwips() * 0.85) / 2 - height / 2);
+        move(x(), twipsToPixels(top));
+        const float left = static_cast<float>(screenWidthTwips() / 2.0 - width / 2);
+        move(twipsToPixels(left), y());
+        setWindowTitle(App().Title);
+        QString helpPath = App().Path;
+        if (!helpPath.endsWith(QLatin1Char('/')))
+            helpPath += QLatin1Char('/');
+        helpPath += App().HelpFile;
+        App().HelpFile = helpPath;
+        setMousePointer(vbDefault);
+    } catch (const RuntimeError& error) {
+        MsgBox(QStringLiteral("プログラムを起動できません。") + QStringLiteral("\r\n") +
+                   error.Description,
+               vbExclamation, App().Title);
+        // The program goes on after the message, with the normal pointer.
+        setMousePointer(vbDefault);
+    }
+}
+
+void frmQuorvane::cmdButton_Click(std::int16_t Index) {
+    switch (Index) {
+    case 0:
+        mnuFileItem_Click(0);
+        break;
+    case 1:
+        mnuEditItem_Click(0);
+        break;
+    case 2:
+        mnuFileItem_Click(2);
+        break;
+    default:
+        break;
+    }
+}
+
+void frmQuorvane::mnuFileItem_Click(std::int16_t Index) {
+    if (Index == 0) {
+        // Every error, the cancel included, ends the command without a message.
+        try {
+            CMDialog1->CancelError = true;
+            CMDialog1->DialogTitle = QStringLiteral("ファイルを開く");
+            CMDialog1->Filter =
+                QStringLiteral("Executable Files (*.EXE)|*.EXE|All Files (*.*)|*.*");
+            CMDialog1->FilterIndex = 1;
+            CMDialog1->Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+            CMDialog1->InitDir = QDir::currentPath() + QChar(0);
+            CMDialog1->ShowOpen();
+            basQuorvane::IconFilePath = CMDialog1->FileName;
+            basQuorvane::OpenIconFile();
+        } catch (const RuntimeError&) {
+        }
+    } else if (Index == 2) {
+        End();
+    }
+}
+
+void frmQuorvane::mnuEditItem_Click(std::int16_t Index) {
+    if (Index == 0) {
+        clipboardClear();
+        clipboardSetImage(pctIcon->Image());
+    }
+}
+
+} // namespace quorvane::browser

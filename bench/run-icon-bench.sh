@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=OFF \
     -DQUORVANE_GUI=OFF >/dev/null
 cmake --build build-bench --target icon_bench quorvane-icons >/dev/null
-tool=build-bench/tools/quorvane-icons/quorvane-icons
+tool=build-bench/bin/quorvane-icons
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
 echo "### In-process (Google Benchmark, \`bench/run-icon-bench.sh\`)"

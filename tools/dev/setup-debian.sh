@@ -15,7 +15,7 @@ packages=(
     # real Windows files and independent readers used as test oracles
     wine64 libwine fonts-wine nsis icoutils imagemagick
     # a real X server for screenshots and desktop tests
-    xvfb xauth x11-apps xdotool xclip
+    xvfb xauth x11-apps xdotool xclip openbox
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -55,7 +55,8 @@ void initialiseApplication() {
         else
             delete translator;
     }
-    QGuiApplication::setApplicationDisplayName(App().Title);
+    // The name, not the display name: Qt would append a display name to every window title.
+    QCoreApplication::setApplicationName(App().Title);
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
 }
 

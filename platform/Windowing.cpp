@@ -118,7 +118,7 @@ void dispatchEvent(const std::function<void()>& handler) {
         description = errorDescription(number);
     }
     MsgBox(QStringLiteral("実行時エラー '%1':\n\n%2").arg(number).arg(description), vbCritical,
-           QGuiApplication::applicationDisplayName());
+           QCoreApplication::applicationName());
 }
 
 void clipboardClear() {

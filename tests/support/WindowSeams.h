@@ -23,11 +23,10 @@ class WindowSeams {
         });
         platform::setFileDialogHandler([this](const platform::FileDialogRequest& r) {
             dialogs.push_back(r);
-            if (answers.empty())
-                return std::optional<QString>();
-            std::optional<QString> answer = answers.front();
-            answers.pop_front();
-            return answer;
+            const QString answer = answers.empty() ? QString() : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+            return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
         });
         platform::setEndHandler([this] { ++ends; });
     }
@@ -41,7 +40,7 @@ class WindowSeams {
 
     std::vector<platform::MessageBoxRequest> messages;
     std::vector<platform::FileDialogRequest> dialogs;
-    std::deque<std::optional<QString>> answers; // what the next dialogs answer; none is a cancel
+    std::deque<QString> answers; // what the next dialogs answer; an empty answer, or none, cancels
     int ends = 0;
 };
 

@@ -1,0 +1,53 @@
+// The about window: title, version, copyright, freeware notice and physical memory, and the
+// button that starts the system information tool.
+#pragma once
+
+#include "ControlArray.h"
+#include "PictureBox.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+#include <cstdint>
+
+namespace quorvane::about {
+
+class frmAbout : public QDialog {
+public:
+    // Loads the window afresh (controls, Form_Load), shows it modally and returns when it has
+    // been unloaded.
+    static void ShowModal();
+    // The window while it is loaded, for tests; null otherwise.
+    static frmAbout* loaded();
+
+    platform::PictureBox* picIcon = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+    QLabel* lblCopyright = nullptr;
+    std::array<QWidget*, 2> Line1{};
+    QLabel* lblDescription = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblDisclaimer = nullptr;
+
+    void Form_Load();
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+
+    // The total physical memory in KB, formatted "###,###,###" with the user's thousands
+    // separator; empty for 0.
+    static QString GetPhysicalMemoryText();
+    // The same formatting of a byte count; for tests.
+    static QString memoryText(std::uint64_t totalBytes);
+
+    // Esc closes the window through the OK button's handler.
+    void reject() override;
+
+private:
+    explicit frmAbout(QWidget* owner);
+    void createControls();
+};
+
+} // namespace quorvane::about

@@ -1,0 +1,135 @@
+// The help viewer: one Qt Assistant process, started on demand for one help collection.
+#include "HelpViewer.h"
+
+#include "Windowing.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHelpEngineCore>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <memory>
+
+namespace quorvane::platform {
+namespace {
+
+HelpHandler& helpHandler()
+{
+    static HelpHandler handler;
+    return handler;
+}
+
+QString& viewerProgram()
+{
+    static QString program = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
+    return program;
+}
+
+struct Viewer {
+    std::unique_ptr<QProcess> process;
+    QString collection;
+};
+
+Viewer& viewer()
+{
+    static Viewer v;
+    return v;
+}
+
+bool running() { return viewer().process && viewer().process->state() != QProcess::NotRunning; }
+
+void quitViewer()
+{
+    if (!running())
+        return;
+    QProcess& process = *viewer().process;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}
+
+// The page the collection names as its start: the contents topic.
+QString homePage(const QString& collection)
+{
+    QHelpEngineCore engine(collection);
+    engine.setReadOnly(true);
+    if (!engine.setupData())
+        return {};
+    return engine.customValue(QStringLiteral("defaultHomepage")).toString();
+}
+
+// Starts the viewer for the collection unless it already shows it; false when it cannot start.
+bool ensureViewer(const QString& collection)
+{
+    const QString path = QFileInfo(collection).absoluteFilePath();
+    if (running() && viewer().collection == path)
+        return true;
+    quitViewer();
+    auto process = std::make_unique<QProcess>();
+    // The viewer speaks the program's language.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("ja"));
+    environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("ja_JP.UTF-8"));
+    process->setProcessEnvironment(environment);
+    process->setProgram(viewerProgram());
+    process->setArguments({QStringLiteral("-collectionFile"), path, QStringLiteral("-enableRemoteControl")});
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start();
+    if (!process->waitForStarted(5000)) {
+        MsgBox(QStringLiteral("ヘルプ ビューアを起動できません。"), vbExclamation,
+               QCoreApplication::applicationName());
+        return false;
+    }
+    viewer().process = std::move(process);
+    viewer().collection = path;
+    return true;
+}
+
+void send(const QString& commands) { viewer().process->write((commands + QLatin1Char('\n')).toUtf8()); }
+
+} // namespace
+
+void setHelpHandler(HelpHandler handler) { helpHandler() = std::move(handler); }
+
+std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCommand, std::uintptr_t dwData)
+{
+    if (helpHandler()) {
+        helpHandler()({lpszHelp, uCommand, dwData});
+        return 1;
+    }
+    switch (uCommand) {
+    case HELP_CONTENTS: {
+        if (!ensureViewer(lpszHelp))
+            return 0;
+        QString commands = QStringLiteral("show contents");
+        const QString home = homePage(lpszHelp);
+        if (!home.isEmpty())
+            commands += QStringLiteral(";setSource ") + home;
+        send(commands);
+        return 1;
+    }
+    case HELP_KEY:
+    case HELP_PARTIALKEY:
+        // Without a keyword (data 0) both show the keyword index.
+        if (!ensureViewer(lpszHelp))
+            return 0;
+        send(QStringLiteral("show index"));
+        return 1;
+    case HELP_QUIT:
+        quitViewer();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+const QProcess* helpViewerProcess() { return running() ? viewer().process.get() : nullptr; }
+
+void setHelpViewerProgram(const QString& program) { viewerProgram() = program; }
+
+} // namespace quorvane::platform

@@ -1,0 +1,139 @@
+// The Help menu and closing the window: what reaches the help viewer, through its seam and
+// through a real Qt Assistant; and the help file itself.
+#include "App.h"
+#include "HelpViewer.h"
+#include "QtPrinters.h"
+#include "WindowSeams.h"
+#include "frmAbout.h"
+#include "frmQuorvane.h"
+
+#include <QHelpEngineCore>
+#include <QHelpLink>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace quorvane;
+using namespace quorvane::platform;
+using browser::frmQuorvane;
+
+namespace {
+
+const QString kHelpFile = QStringLiteral(QUORVANE_HELP_FILE);
+
+class HelpMenu : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        frmQuorvane::Unload();
+        App().HelpFile = QStringLiteral("Quorvane.hlp");
+        form = &frmQuorvane::instance();
+        form->show();
+        setHelpHandler([this](const HelpRequest& r) { requests.push_back(r); });
+    }
+    void TearDown() override
+    {
+        setHelpHandler({});
+        frmQuorvane::Unload();
+    }
+
+    quorvane::testing::WindowSeams seams;
+    std::vector<HelpRequest> requests;
+    frmQuorvane* form = nullptr;
+};
+
+} // namespace
+
+TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath)
+{
+    const QString path = App().Path + QStringLiteral("/Quorvane.hlp");
+    struct Case {
+        std::int16_t item;
+        std::uint32_t command;
+    };
+    for (const Case c : {Case{0, HELP_CONTENTS}, Case{1, HELP_PARTIALKEY}, Case{2, HELP_KEY}}) {
+        requests.clear();
+        form->mnuHelpItem(c.item)->trigger();
+        ASSERT_EQ(requests.size(), 1u) << c.item;
+        EXPECT_EQ(requests[0].helpFile, path);
+        EXPECT_EQ(requests[0].command, c.command);
+        EXPECT_EQ(requests[0].data, 0u);
+    }
+    requests.clear();
+    form->mnuHelpItem_Click(3);
+    form->mnuHelpItem_Click(5);
+    form->mnuHelpItem_Click(-1);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(about::frmAbout::loaded(), nullptr);
+}
+
+TEST_F(HelpMenu, ClosingTellsTheViewerToQuitThenEnds)
+{
+    form->close();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].helpFile, App().Path + QStringLiteral("/Quorvane.hlp"));
+    EXPECT_EQ(requests[0].command, HELP_QUIT);
+    EXPECT_EQ(requests[0].data, 0u);
+    EXPECT_EQ(seams.ends, 1);
+}
+
+TEST_F(HelpMenu, ExitSendsNothing)
+{
+    QTest::mouseClick(form->cmdButton(2), Qt::LeftButton);
+    form->mnuFileItem(2)->trigger();
+    EXPECT_EQ(seams.ends, 2);
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords)
+{
+    QHelpEngineCore engine(kHelpFile);
+    engine.setReadOnly(true);
+    ASSERT_TRUE(engine.setupData()) << engine.error().toStdString();
+    EXPECT_EQ(engine.registeredDocumentations(), QStringList{QStringLiteral("org.quorvane.help")});
+    const QString home = engine.customValue(QStringLiteral("defaultHomepage")).toString();
+    EXPECT_EQ(home, QStringLiteral("qthelp://org.quorvane.help/doc/index.html"));
+    const QString contents = QString::fromUtf8(engine.fileData(QUrl(home)));
+    EXPECT_TRUE(contents.contains(QStringLiteral("目次")));
+    for (const char* keyword : {"このファイルはアイコンを持っていません。", "コピー", "ファイルを開く", "バージョン情報"}) {
+        SCOPED_TRACE(keyword);
+        EXPECT_FALSE(engine.documentsForKeyword(QString::fromUtf8(keyword)).isEmpty());
+    }
+}
+
+TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt)
+{
+    ASSERT_EQ(helpViewerProcess(), nullptr);
+    EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);
+    const QProcess* viewer = helpViewerProcess();
+    ASSERT_NE(viewer, nullptr);
+    const qint64 pid = viewer->processId();
+    EXPECT_GT(pid, 0);
+    QTest::qWait(1500); // let it come up and read its commands
+    EXPECT_EQ(helpViewerProcess(), viewer) << "the viewer ended by itself";
+    // The index goes to the same viewer; other commands do nothing.
+    EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_PARTIALKEY, 0), 0);
+    EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_KEY, 0), 0);
+    EXPECT_EQ(WinHelpA(nullptr, kHelpFile, 0x0001, 0), 0);
+    EXPECT_EQ(helpViewerProcess(), viewer);
+    EXPECT_EQ(helpViewerProcess()->processId(), pid);
+    // Quit ends the process this program started.
+    EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0), 0);
+    EXPECT_EQ(helpViewerProcess(), nullptr);
+    EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0);
+}
+
+TEST(HelpViewer, AViewerThatCannotStartIsReported)
+{
+    quorvane::testing::WindowSeams seams;
+    setHelpViewerProgram(QStringLiteral("/nonexistent/assistant"));
+    EXPECT_EQ(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);
+    setHelpViewerProgram(QStringLiteral("/usr/lib/qt6/bin/assistant"));
+    ASSERT_EQ(seams.messages.size(), 1u);
+    EXPECT_EQ(seams.messages[0].prompt, QStringLiteral("ヘルプ ビューアを起動できません。"));
+    EXPECT_EQ(helpViewerProcess(), nullptr);
+}

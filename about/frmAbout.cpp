@@ -18,8 +18,7 @@ namespace {
 
 frmAbout* g_loaded = nullptr;
 
-QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, QRect geometry)
-{
+QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
@@ -30,8 +29,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, QRect 
     return label;
 }
 
-void setBlackText(QLabel* label)
-{
+void setBlackText(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
@@ -39,8 +37,7 @@ void setBlackText(QLabel* label)
 
 } // namespace
 
-void frmAbout::ShowModal()
-{
+void frmAbout::ShowModal() {
     QWidget* owner = browser::frmQuorvane::exists() ? &browser::frmQuorvane::instance() : nullptr;
     frmAbout window(owner);
     g_loaded = &window;
@@ -49,12 +46,14 @@ void frmAbout::ShowModal()
     g_loaded = nullptr;
 }
 
-frmAbout* frmAbout::loaded() { return g_loaded; }
+frmAbout* frmAbout::loaded() {
+    return g_loaded;
+}
 
 frmAbout::frmAbout(QWidget* owner)
     // Fixed dialog: a title bar with a close button, no minimise or maximise, no taskbar entry.
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-{
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
@@ -62,8 +61,7 @@ frmAbout::frmAbout(QWidget* owner)
     setFixedSize(twipsToPixels(6150), twipsToPixels(2895));
 }
 
-void frmAbout::createControls()
-{
+void frmAbout::createControls() {
     picIcon = new PictureBox(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setFrameStyle(QFrame::NoFrame);
@@ -75,13 +73,15 @@ void frmAbout::createControls()
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twipsRect(4500, 1920, 1380, 345));
     cmdOK->setDefault(true);
-    connect(cmdOK, &QPushButton::clicked, this, [this] { dispatchEvent([this] { cmdOK_Click(); }); });
+    connect(cmdOK, &QPushButton::clicked, this,
+            [this] { dispatchEvent([this] { cmdOK_Click(); }); });
 
     cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setGeometry(twipsRect(4500, 2340, 1380, 345));
     cmdSysInfo->setAutoDefault(true);
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { dispatchEvent([this] { cmdSysInfo_Click(); }); });
+    connect(cmdSysInfo, &QPushButton::clicked, this,
+            [this] { dispatchEvent([this] { cmdSysInfo_Click(); }); });
 
     lblCopyright = makeLabel(this, "lblCopyright", "著作権", twipsRect(1020, 720, 4815, 195));
 
@@ -96,13 +96,16 @@ void frmAbout::createControls()
         line->setPalette(palette);
         Line1[static_cast<std::size_t>(index)] = line;
     };
-    makeLine(1, QRect(twipsToPixels(1020), twipsToPixels(1785), twipsToPixels(5880 - 1020), 1), QColor(128, 128, 128));
+    makeLine(1, QRect(twipsToPixels(1020), twipsToPixels(1785), twipsToPixels(5880 - 1020), 1),
+             QColor(128, 128, 128));
 
-    lblDescription = makeLabel(this, "lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", twipsRect(1020, 960, 4815, 675));
+    lblDescription =
+        makeLabel(this, "lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", twipsRect(1020, 960, 4815, 675));
     setBlackText(lblDescription);
     lblTitle = makeLabel(this, "lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", twipsRect(1020, 239, 4815, 195));
 
-    makeLine(0, QRect(twipsToPixels(1020), twipsToPixels(1800), twipsToPixels(5880 - 1020), 2), Qt::white);
+    makeLine(0, QRect(twipsToPixels(1020), twipsToPixels(1800), twipsToPixels(5880 - 1020), 2),
+             Qt::white);
 
     lblVersion = makeLabel(this, "lblVersion", "ﾊﾞｰｼﾞｮﾝ", twipsRect(1020, 480, 4815, 195));
     lblDisclaimer = makeLabel(this, "lblDisclaimer", "警告: ...", twipsRect(1020, 1920, 3270, 780));
@@ -113,8 +116,7 @@ void frmAbout::createControls()
     cmdOK->setFocus();
 }
 
-void frmAbout::Form_Load()
-{
+void frmAbout::Form_Load() {
     setMousePointer(vbHourglass);
     setWindowTitle(App().Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
     // Centred: the two halves are computed first, then subtracted, in single precision.
@@ -126,22 +128,26 @@ void frmAbout::Form_Load()
     move(twipsToPixels(screenWidth / 2 - width / 2), y());
     picIcon->setPicture(browser::frmQuorvane::instance().windowIcon().pixmap(32, 32).toImage());
     lblTitle->setText(App().Title);
-    lblVersion->setText(QStringLiteral("Version ") + QString::number(App().Major) + QLatin1Char('.') +
-                        QString::number(App().Minor) + QLatin1Char('.') + QString::number(App().Revision));
+    lblVersion->setText(QStringLiteral("Version ") + QString::number(App().Major) +
+                        QLatin1Char('.') + QString::number(App().Minor) + QLatin1Char('.') +
+                        QString::number(App().Revision));
     lblVersion->adjustSize(); // AutoSize
     lblCopyright->setText(App().LegalCopyright);
     lblDescription->setText(QStringLiteral("この製品はﾌﾘｰｿﾌﾄｳｪｱです。"));
-    lblDisclaimer->setText(QStringLiteral("Windowsが使用できる物理ﾒﾓﾘ: ") + GetPhysicalMemoryText() +
-                           QStringLiteral(" KB"));
+    lblDisclaimer->setText(QStringLiteral("Windowsが使用できる物理ﾒﾓﾘ: ") +
+                           GetPhysicalMemoryText() + QStringLiteral(" KB"));
     setMousePointer(vbDefault);
 }
 
-void frmAbout::cmdOK_Click() { done(QDialog::Accepted); }
+void frmAbout::cmdOK_Click() {
+    done(QDialog::Accepted);
+}
 
-void frmAbout::reject() { dispatchEvent([this] { cmdOK_Click(); }); }
+void frmAbout::reject() {
+    dispatchEvent([this] { cmdOK_Click(); });
+}
 
-QString frmAbout::memoryText(std::uint64_t totalBytes)
-{
+QString frmAbout::memoryText(std::uint64_t totalBytes) {
     const std::uint64_t kilobytes = totalBytes / 1024;
     if (kilobytes == 0)
         return {}; // every position of "###,###,###" is an optional digit
@@ -157,8 +163,7 @@ QString frmAbout::memoryText(std::uint64_t totalBytes)
     return out;
 }
 
-QString frmAbout::GetPhysicalMemoryText()
-{
+QString frmAbout::GetPhysicalMemoryText() {
     // The 64-bit total: a 32-bit one would stop at 4 GiB and show 4,194,303 KB on larger machines.
     MEMORYSTATUSEX status;
     status.dwLength = sizeof(MEMORYSTATUSEX);

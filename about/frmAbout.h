@@ -4,6 +4,7 @@
 
 #include "ControlArray.h"
 #include "PictureBox.h"
+#include "Registry.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -15,7 +16,7 @@
 namespace quorvane::about {
 
 class frmAbout : public QDialog {
-public:
+  public:
     // Loads the window afresh (controls, Form_Load), shows it modally and returns when it has
     // been unloaded.
     static void ShowModal();
@@ -32,6 +33,15 @@ public:
     QLabel* lblVersion = nullptr;
     QLabel* lblDisclaimer = nullptr;
 
+    // Finds the system information tool through the registry and starts it, or tells the user
+    // that system information cannot be used at this time.
+    static void StartSysInfo();
+    // Reads one value of one key as text into KeyVal: False (and KeyVal empty) when the key or
+    // the value cannot be read; True for every type read, KeyVal unchanged for types other than
+    // REG_SZ and REG_DWORD. A value with no data raises the invalid-argument error.
+    static bool GetKeyValue(platform::HKEY KeyRoot, const QString& KeyName,
+                            const QString& SubKeyRef, QString& KeyVal);
+
     void Form_Load();
     void cmdOK_Click();
     void cmdSysInfo_Click();
@@ -45,7 +55,7 @@ public:
     // Esc closes the window through the OK button's handler.
     void reject() override;
 
-private:
+  private:
     explicit frmAbout(QWidget* owner);
     void createControls();
 };

@@ -9,8 +9,7 @@ namespace quorvane::browser {
 
 using namespace quorvane::platform;
 
-void frmQuorvane::mnuHelpItem_Click(std::int16_t Index)
-{
+void frmQuorvane::mnuHelpItem_Click(std::int16_t Index) {
     switch (Index) {
     case 0:
         WinHelpA(this, App().HelpFile, HELP_CONTENTS, 0);
@@ -29,8 +28,7 @@ void frmQuorvane::mnuHelpItem_Click(std::int16_t Index)
     }
 }
 
-void frmQuorvane::Form_Unload(int&)
-{
+void frmQuorvane::Form_Unload(int&) {
     WinHelpA(this, App().HelpFile, HELP_QUIT, 0);
     End();
 }

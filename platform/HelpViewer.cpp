@@ -16,15 +16,14 @@
 namespace quorvane::platform {
 namespace {
 
-HelpHandler& helpHandler()
-{
+HelpHandler& helpHandler() {
     static HelpHandler handler;
     return handler;
 }
 
-QString& viewerProgram()
-{
-    static QString program = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
+QString& viewerProgram() {
+    static QString program =
+        QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
     return program;
 }
 
@@ -33,16 +32,16 @@ struct Viewer {
     QString collection;
 };
 
-Viewer& viewer()
-{
+Viewer& viewer() {
     static Viewer v;
     return v;
 }
 
-bool running() { return viewer().process && viewer().process->state() != QProcess::NotRunning; }
+bool running() {
+    return viewer().process && viewer().process->state() != QProcess::NotRunning;
+}
 
-void quitViewer()
-{
+void quitViewer() {
     if (!running())
         return;
     QProcess& process = *viewer().process;
@@ -54,8 +53,7 @@ void quitViewer()
 }
 
 // The page the collection names as its start: the contents topic.
-QString homePage(const QString& collection)
-{
+QString homePage(const QString& collection) {
     QHelpEngineCore engine(collection);
     engine.setReadOnly(true);
     if (!engine.setupData())
@@ -64,8 +62,7 @@ QString homePage(const QString& collection)
 }
 
 // Starts the viewer for the collection unless it already shows it; false when it cannot start.
-bool ensureViewer(const QString& collection)
-{
+bool ensureViewer(const QString& collection) {
     const QString path = QFileInfo(collection).absoluteFilePath();
     if (running() && viewer().collection == path)
         return true;
@@ -77,7 +74,8 @@ bool ensureViewer(const QString& collection)
     environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("ja_JP.UTF-8"));
     process->setProcessEnvironment(environment);
     process->setProgram(viewerProgram());
-    process->setArguments({QStringLiteral("-collectionFile"), path, QStringLiteral("-enableRemoteControl")});
+    process->setArguments(
+        {QStringLiteral("-collectionFile"), path, QStringLiteral("-enableRemoteControl")});
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->start();
     if (!process->waitForStarted(5000)) {
@@ -90,14 +88,18 @@ bool ensureViewer(const QString& collection)
     return true;
 }
 
-void send(const QString& commands) { viewer().process->write((commands + QLatin1Char('\n')).toUtf8()); }
+void send(const QString& commands) {
+    viewer().process->write((commands + QLatin1Char('\n')).toUtf8());
+}
 
 } // namespace
 
-void setHelpHandler(HelpHandler handler) { helpHandler() = std::move(handler); }
+void setHelpHandler(HelpHandler handler) {
+    helpHandler() = std::move(handler);
+}
 
-std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCommand, std::uintptr_t dwData)
-{
+std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCommand,
+                      std::uintptr_t dwData) {
     if (helpHandler()) {
         helpHandler()({lpszHelp, uCommand, dwData});
         return 1;
@@ -128,8 +130,12 @@ std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCo
     }
 }
 
-const QProcess* helpViewerProcess() { return running() ? viewer().process.get() : nullptr; }
+const QProcess* helpViewerProcess() {
+    return running() ? viewer().process.get() : nullptr;
+}
 
-void setHelpViewerProgram(const QString& program) { viewerProgram() = program; }
+void setHelpViewerProgram(const QString& program) {
+    viewerProgram() = program;
+}
 
 } // namespace quorvane::platform

@@ -31,7 +31,8 @@ void setHelpHandler(HelpHandler handler);
 // HELP_QUIT closes the viewer this program started. Other commands do nothing. Returns
 // nonzero when the request was handed to a viewer. A viewer that cannot be started is
 // reported in a message box.
-std::int32_t WinHelpA(const QWidget* hWnd, const QString& lpszHelp, std::uint32_t uCommand, std::uintptr_t dwData);
+std::int32_t WinHelpA(const QWidget* hWnd, const QString& lpszHelp, std::uint32_t uCommand,
+                      std::uintptr_t dwData);
 
 // The viewer process this program started, if it runs; for tests.
 const QProcess* helpViewerProcess();

@@ -15,6 +15,8 @@ QString errorDescription(int number) {
         return QStringLiteral("メモリが不足しています。");
     case kErrInternal:
         return QStringLiteral("内部エラーです。");
+    case kErrFileNotFound:
+        return QStringLiteral("ファイルが見つかりません。");
     case kErrPathNotFound:
         return QStringLiteral("パスが見つかりません。");
     case kErrCancel:

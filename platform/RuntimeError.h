@@ -13,6 +13,7 @@ inline constexpr int kErrInvalidProcedureCall = 5;
 inline constexpr int kErrOverflow = 6;
 inline constexpr int kErrOutOfMemory = 7;
 inline constexpr int kErrInternal = 51;
+inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrPathNotFound = 76;
 inline constexpr int kErrCancel = 32755; // the common dialog's "cancel was selected"
 

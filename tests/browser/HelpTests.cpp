@@ -26,17 +26,15 @@ namespace {
 const QString kHelpFile = QStringLiteral(QUORVANE_HELP_FILE);
 
 class HelpMenu : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         frmQuorvane::Unload();
         App().HelpFile = QStringLiteral("Quorvane.hlp");
         form = &frmQuorvane::instance();
         form->show();
         setHelpHandler([this](const HelpRequest& r) { requests.push_back(r); });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         setHelpHandler({});
         frmQuorvane::Unload();
     }
@@ -48,8 +46,7 @@ protected:
 
 } // namespace
 
-TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath)
-{
+TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath) {
     const QString path = App().Path + QStringLiteral("/Quorvane.hlp");
     struct Case {
         std::int16_t item;
@@ -71,8 +68,7 @@ TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath)
     EXPECT_EQ(about::frmAbout::loaded(), nullptr);
 }
 
-TEST_F(HelpMenu, ClosingTellsTheViewerToQuitThenEnds)
-{
+TEST_F(HelpMenu, ClosingTellsTheViewerToQuitThenEnds) {
     form->close();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].helpFile, App().Path + QStringLiteral("/Quorvane.hlp"));
@@ -81,16 +77,14 @@ TEST_F(HelpMenu, ClosingTellsTheViewerToQuitThenEnds)
     EXPECT_EQ(seams.ends, 1);
 }
 
-TEST_F(HelpMenu, ExitSendsNothing)
-{
+TEST_F(HelpMenu, ExitSendsNothing) {
     QTest::mouseClick(form->cmdButton(2), Qt::LeftButton);
     form->mnuFileItem(2)->trigger();
     EXPECT_EQ(seams.ends, 2);
     EXPECT_TRUE(requests.empty());
 }
 
-TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords)
-{
+TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords) {
     QHelpEngineCore engine(kHelpFile);
     engine.setReadOnly(true);
     ASSERT_TRUE(engine.setupData()) << engine.error().toStdString();
@@ -99,14 +93,14 @@ TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords)
     EXPECT_EQ(home, QStringLiteral("qthelp://org.quorvane.help/doc/index.html"));
     const QString contents = QString::fromUtf8(engine.fileData(QUrl(home)));
     EXPECT_TRUE(contents.contains(QStringLiteral("目次")));
-    for (const char* keyword : {"このファイルはアイコンを持っていません。", "コピー", "ファイルを開く", "バージョン情報"}) {
+    for (const char* keyword : {"このファイルはアイコンを持っていません。", "コピー",
+                                "ファイルを開く", "バージョン情報"}) {
         SCOPED_TRACE(keyword);
         EXPECT_FALSE(engine.documentsForKeyword(QString::fromUtf8(keyword)).isEmpty());
     }
 }
 
-TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt)
-{
+TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt) {
     ASSERT_EQ(helpViewerProcess(), nullptr);
     EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);
     const QProcess* viewer = helpViewerProcess();
@@ -127,8 +121,7 @@ TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt)
     EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0);
 }
 
-TEST(HelpViewer, AViewerThatCannotStartIsReported)
-{
+TEST(HelpViewer, AViewerThatCannotStartIsReported) {
     quorvane::testing::WindowSeams seams;
     setHelpViewerProgram(QStringLiteral("/nonexistent/assistant"));
     EXPECT_EQ(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);

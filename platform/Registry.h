@@ -1,0 +1,73 @@
+// A registry with the platform's semantics: keys opened with an access mask checked against
+// the rights the key grants, values with a type and bytes, the in/out size of a query. Its
+// one root here, HKEY_LOCAL_MACHINE, is read-only and reflects the machine at each open; tests
+// replace it with hives of their own.
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace quorvane::platform {
+
+struct HKEY {
+    std::uint32_t value = 0;
+    friend bool operator==(HKEY, HKEY) = default;
+};
+inline constexpr HKEY HKEY_LOCAL_MACHINE{0x80000002u};
+
+inline constexpr std::int32_t ERROR_SUCCESS = 0;
+inline constexpr std::int32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr std::int32_t ERROR_ACCESS_DENIED = 5;
+inline constexpr std::int32_t ERROR_INVALID_HANDLE = 6;
+inline constexpr std::int32_t ERROR_MORE_DATA = 234;
+
+inline constexpr std::uint32_t REG_SZ = 1;
+inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
+inline constexpr std::uint32_t REG_BINARY = 3;
+inline constexpr std::uint32_t REG_DWORD = 4;
+
+inline constexpr std::uint32_t KEY_QUERY_VALUE = 0x0001;
+inline constexpr std::uint32_t KEY_SET_VALUE = 0x0002;
+inline constexpr std::uint32_t KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr std::uint32_t KEY_NOTIFY = 0x0010;
+inline constexpr std::uint32_t KEY_CREATE_LINK = 0x0020;
+inline constexpr std::uint32_t READ_CONTROL = 0x20000;
+inline constexpr std::uint32_t KEY_READ =
+    READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY;
+
+struct RegistryValue {
+    std::uint32_t type = REG_SZ;
+    QByteArray data;
+};
+
+struct RegistryKey {
+    QMap<QString, RegistryValue> values; // value names in lower case: names match without case
+    std::uint32_t grantedAccess = KEY_READ;
+};
+
+// Looks up a key of HKEY_LOCAL_MACHINE by its path ("A\B\C"); nothing when there is none.
+using RegistryHive = std::function<std::optional<RegistryKey>(const QString& path)>;
+// Replaces HKEY_LOCAL_MACHINE (tests); an empty hive restores the machine's own.
+void setLocalMachineHive(RegistryHive hive);
+// The machine's HKEY_LOCAL_MACHINE: "SOFTWARE\Microsoft\Shared Tools\MSINFO" has the value
+// PATH (REG_SZ) naming this desktop's system-information program when one is installed.
+std::optional<RegistryKey> machineLocalMachineKey(const QString& path);
+
+std::int32_t RegOpenKeyExA(HKEY hKey, const QString& lpSubKey, std::uint32_t ulOptions,
+                           std::uint32_t samDesired, HKEY* phkResult);
+// lpData may be null to ask for the size. ERROR_MORE_DATA, with the size needed in *lpcbData,
+// when the buffer is too small.
+std::int32_t RegQueryValueExA(HKEY hKey, const QString& lpValueName, std::uint32_t* lpReserved,
+                              std::uint32_t* lpType, std::uint8_t* lpData, std::uint32_t* lpcbData);
+std::int32_t RegCloseKey(HKEY hKey);
+
+// How many keys are open (tests check that every way out closes its key).
+int openRegistryKeys();
+
+} // namespace quorvane::platform

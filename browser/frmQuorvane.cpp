@@ -157,22 +157,24 @@ void frmQuorvane::createMenus() {
 
 void frmQuorvane::cmdArrow_Click(std::int16_t Index) {
     using namespace basQuorvane;
+    // Draws icon IconIndex; a failed extraction or drawing leaves the picture blank, unreported.
+    auto drawCurrentIcon = [this] {
+        const HICON hIcon = ExtractIconA(InstanceHandle, systemPath(IconFilePath), IconIndex);
+        DrawIcon(pctIcon->hDC(), 2, 2, hIcon);
+        pctIcon->Refresh();
+    };
     if (Index == 1) {
         pctIcon->Cls();
         cmdArrow(0)->setVisible(true);
         IconIndex = CInt(IconIndex + 1);
-        const HICON hIcon = ExtractIconA(InstanceHandle, systemPath(IconFilePath), IconIndex);
-        DrawIcon(pctIcon->hDC(), 2, 2, hIcon);
-        pctIcon->Refresh();
+        drawCurrentIcon();
         if (IconIndex == CInt(IconCount - 1))
             cmdArrow(1)->setVisible(false);
     } else if (Index == 0) {
         pctIcon->Cls();
         cmdArrow(1)->setVisible(true);
         IconIndex = CInt(IconIndex - 1);
-        const HICON hIcon = ExtractIconA(InstanceHandle, systemPath(IconFilePath), IconIndex);
-        DrawIcon(pctIcon->hDC(), 2, 2, hIcon);
-        pctIcon->Refresh();
+        drawCurrentIcon();
         if (IconIndex == 0)
             cmdArrow(0)->setVisible(false);
     }

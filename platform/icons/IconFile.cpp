@@ -55,6 +55,20 @@ std::string utf16ToUtf8(const ByteReader& chars, std::size_t count) {
     return out;
 }
 
+// The fields that GRPICONDIRENTRY and ICONDIRENTRY share, from bWidth to dwBytesInRes; the
+// caller has checked that the entry lies inside the data.
+IconDirEntry readEntryFields(const ByteReader& data, std::size_t at) {
+    IconDirEntry e;
+    e.bWidth = *data.u8(at);
+    e.bHeight = *data.u8(at + 1);
+    e.bColorCount = *data.u8(at + 2);
+    e.bReserved = *data.u8(at + 3);
+    e.wPlanes = *data.u16(at + 4);
+    e.wBitCount = *data.u16(at + 6);
+    e.dwBytesInRes = *data.u32(at + 8);
+    return e;
+}
+
 // GRPICONDIR followed by GRPICONDIRENTRYs; entries that the data does not hold are dropped.
 std::vector<IconDirEntry> parseGroupDirectory(const ByteReader& data) {
     std::vector<IconDirEntry> entries;
@@ -66,14 +80,7 @@ std::vector<IconDirEntry> parseGroupDirectory(const ByteReader& data) {
     entries.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t at = 6 + i * kGroupEntrySize;
-        IconDirEntry e;
-        e.bWidth = *data.u8(at);
-        e.bHeight = *data.u8(at + 1);
-        e.bColorCount = *data.u8(at + 2);
-        e.bReserved = *data.u8(at + 3);
-        e.wPlanes = *data.u16(at + 4);
-        e.wBitCount = *data.u16(at + 6);
-        e.dwBytesInRes = *data.u32(at + 8);
+        IconDirEntry e = readEntryFields(data, at);
         e.nId = *data.u16(at + 12);
         entries.push_back(e);
     }
@@ -374,14 +381,7 @@ Result<IconFile> IconFile::openIco(const Source& source) {
     ByteReader dir(*dirBytes);
     for (std::size_t i = 0; i < idCount; ++i) {
         std::size_t at = i * kIcoEntrySize;
-        IconDirEntry e;
-        e.bWidth = *dir.u8(at);
-        e.bHeight = *dir.u8(at + 1);
-        e.bColorCount = *dir.u8(at + 2);
-        e.bReserved = *dir.u8(at + 3);
-        e.wPlanes = *dir.u16(at + 4);
-        e.wBitCount = *dir.u16(at + 6);
-        e.dwBytesInRes = *dir.u32(at + 8);
+        IconDirEntry e = readEntryFields(dir, at);
         e.dwImageOffset = *dir.u32(at + 12);
         file.m_icoGroup.entries.push_back(e);
     }

@@ -166,20 +166,32 @@ int commandList(const std::string& path) {
     return kExitOk;
 }
 
+// Opens FILE for a command that takes an INDEX; on failure status holds the exit status.
+std::optional<Opened> openWithIndex(const std::string& path, const std::string& indexText,
+                                    std::uint32_t& index, int& status) {
+    auto parsed = parseIndex(indexText);
+    if (!parsed) {
+        status = error("bad INDEX '" + indexText + "': expected a number from 0");
+        return std::nullopt;
+    }
+    index = *parsed;
+    return openFile(path, status);
+}
+
+int noIcon(const std::string& path, std::uint32_t index, IconError why) {
+    std::cerr << "quorvane-icons: " << path << ": icon " << index << ": " << describe(why) << '\n';
+    return kExitNoIcon;
+}
+
 int commandRender(const std::string& path, const std::string& indexText, const std::string& out) {
-    auto index = parseIndex(indexText);
-    if (!index)
-        return error("bad INDEX '" + indexText + "': expected a number from 0");
+    std::uint32_t index = 0;
     int status = kExitOk;
-    auto opened = openFile(path, status);
+    auto opened = openWithIndex(path, indexText, index, status);
     if (!opened)
         return status;
-    auto icon = extractIcon(*opened->source, *index);
-    if (!icon) {
-        std::cerr << "quorvane-icons: " << path << ": icon " << *index << ": "
-                  << describe(icon.error()) << '\n';
-        return kExitNoIcon;
-    }
+    auto icon = extractIcon(*opened->source, index);
+    if (!icon)
+        return noIcon(path, index, icon.error());
     std::vector<std::uint32_t> pixels(kIconSize * kIconSize, 0xFFFFFFFFu);
     drawIconBitmap(Surface{pixels.data(), kIconSize, kIconSize, kIconSize}, 0, 0, *icon);
     std::vector<std::uint8_t> rgb;
@@ -218,25 +230,20 @@ void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 
 int commandExtract(const std::string& path, const std::string& indexText, const std::string& out) {
-    auto index = parseIndex(indexText);
-    if (!index)
-        return error("bad INDEX '" + indexText + "': expected a number from 0");
+    std::uint32_t index = 0;
     int status = kExitOk;
-    auto opened = openFile(path, status);
+    auto opened = openWithIndex(path, indexText, index, status);
     if (!opened)
         return status;
-    auto group = opened->file ? opened->file->group(*index) : fail(IconError::OutOfRange);
-    if (!group || group->entries.empty()) {
-        std::cerr << "quorvane-icons: " << path << ": icon " << *index << ": "
-                  << describe(group ? IconError::OutOfRange : group.error()) << '\n';
-        return kExitNoIcon;
-    }
+    auto group = opened->file ? opened->file->group(index) : fail(IconError::OutOfRange);
+    if (!group || group->entries.empty())
+        return noIcon(path, index, group ? IconError::OutOfRange : group.error());
     std::vector<std::vector<std::uint8_t>> images;
     for (const IconDirEntry& entry : group->entries) {
         auto bytes = opened->file->imageBytes(entry);
         if (!bytes) {
-            std::cerr << "quorvane-icons: " << path << ": icon " << *index << ": image "
-                      << entry.nId << ": " << describe(bytes.error()) << '\n';
+            std::cerr << "quorvane-icons: " << path << ": icon " << index << ": image " << entry.nId
+                      << ": " << describe(bytes.error()) << '\n';
             return kExitNoIcon;
         }
         images.push_back(std::move(*bytes));

@@ -249,7 +249,8 @@ Result<IconFile::DirectoryLevel> IconFile::readDirectoryHeader(std::uint32_t rel
 // language. The tree is walked at fixed depth, so a directory that points back at itself
 // cannot make the walk loop.
 Result<std::vector<std::uint8_t>> IconFile::readFirstLanguage(std::uint32_t subdirField,
-                                                              std::uint64_t maxBytes) const {
+                                                              std::uint64_t maxBytes,
+                                                              std::uint16_t* language) const {
     if (!(subdirField & kHighBit))
         return fail(IconError::Malformed);
     auto languages = readDirectoryHeader(subdirField & ~kHighBit);
@@ -262,6 +263,8 @@ Result<std::vector<std::uint8_t>> IconFile::readFirstLanguage(std::uint32_t subd
     if (!first)
         return fail(first.error());
     std::uint32_t OffsetToData = *ByteReader(*first).u32(4);
+    if (language)
+        *language = static_cast<std::uint16_t>(*ByteReader(*first).u32(0));
     if (OffsetToData & kHighBit)
         return fail(IconError::Malformed); // a fourth level: not a resource tree we know
     auto dataEntry = readRva(std::uint64_t(m_resourceRva) + OffsetToData, kDataEntrySize);
@@ -441,20 +444,53 @@ Result<std::vector<std::uint8_t>> IconFile::imageBytes(const IconDirEntry& entry
     case FileKind::Pe: {
         if (!m_iconDir)
             return fail(IconError::OutOfRange);
-        auto entries = readRva(std::uint64_t(m_resourceRva) + m_iconDir->rel + kDirectoryHeaderSize,
-                               std::uint64_t(m_iconDir->entries) * kDirectoryEntrySize);
-        if (!entries)
-            return fail(entries.error());
-        ByteReader list(*entries);
-        for (std::uint32_t i = 0; i < m_iconDir->entries; ++i) {
-            std::uint32_t Name = *list.u32(i * kDirectoryEntrySize);
-            if (Name == entry.nId)
-                return readFirstLanguage(*list.u32(i * kDirectoryEntrySize + 4), kMaxImageBytes);
-        }
-        return fail(IconError::OutOfRange);
+        auto subdir = findIdEntry(*m_iconDir, entry.nId);
+        if (!subdir)
+            return fail(subdir.error());
+        return readFirstLanguage(*subdir, kMaxImageBytes);
     }
     }
     return fail(IconError::Malformed);
+}
+
+Result<std::uint32_t> IconFile::findIdEntry(const DirectoryLevel& level, std::uint32_t id) const {
+    auto entries = readRva(std::uint64_t(m_resourceRva) + level.rel + kDirectoryHeaderSize,
+                           std::uint64_t(level.entries) * kDirectoryEntrySize);
+    if (!entries)
+        return fail(entries.error());
+    ByteReader list(*entries);
+    for (std::uint32_t i = 0; i < level.entries; ++i) {
+        if (*list.u32(i * kDirectoryEntrySize) == id)
+            return *list.u32(i * kDirectoryEntrySize + 4);
+    }
+    return fail(IconError::OutOfRange);
+}
+
+Result<IconFile::Resource> IconFile::resource(std::uint16_t type, std::uint16_t id) const {
+    if (m_kind != FileKind::Pe)
+        return fail(IconError::NotIconFile);
+    if (m_resourceRva == 0)
+        return fail(IconError::OutOfRange);
+    auto root = readDirectoryHeader(0);
+    if (!root)
+        return fail(root.error());
+    auto typeDir = findIdEntry(*root, type);
+    if (!typeDir)
+        return fail(typeDir.error());
+    if (!(*typeDir & kHighBit))
+        return fail(IconError::Malformed);
+    auto names = readDirectoryHeader(*typeDir & ~kHighBit);
+    if (!names)
+        return fail(names.error());
+    auto nameDir = findIdEntry(*names, id);
+    if (!nameDir)
+        return fail(nameDir.error());
+    Resource out;
+    auto bytes = readFirstLanguage(*nameDir, kMaxImageBytes, &out.language);
+    if (!bytes)
+        return fail(bytes.error());
+    out.bytes = std::move(*bytes);
+    return out;
 }
 
 } // namespace quorvane::icons

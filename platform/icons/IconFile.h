@@ -82,6 +82,14 @@ class IconFile {
     // runs past the end of the file is returned as far as the file goes.
     Result<std::vector<std::uint8_t>> imageBytes(const IconDirEntry& entry) const;
 
+    // Any resource of a PE file by numeric type and id, in its first language: the data and
+    // the language. OutOfRange when there is none, NotIconFile for NE and ICO files.
+    struct Resource {
+        std::uint16_t language = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    Result<Resource> resource(std::uint16_t type, std::uint16_t id) const;
+
   private:
     explicit IconFile(const Source& source) : m_source(&source) {}
     static Result<IconFile> openPe(const Source& source, std::uint32_t peOffset);
@@ -97,7 +105,10 @@ class IconFile {
     };
     Result<DirectoryLevel> readDirectoryHeader(std::uint32_t rel) const;
     Result<std::vector<std::uint8_t>> readFirstLanguage(std::uint32_t subdirField,
-                                                        std::uint64_t maxBytes) const;
+                                                        std::uint64_t maxBytes,
+                                                        std::uint16_t* language = nullptr) const;
+    // The OffsetToData field of the id entry `id` in the directory at `level`; OutOfRange if none.
+    Result<std::uint32_t> findIdEntry(const DirectoryLevel& level, std::uint32_t id) const;
     Result<ResourceName> readPeName(std::uint32_t nameField) const;
 
     const Source* m_source;

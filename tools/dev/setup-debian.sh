@@ -13,7 +13,7 @@ packages=(
     # fonts for the Japanese captions
     fonts-noto-cjk
     # real Windows files and independent readers used as test oracles
-    wine64 libwine fonts-wine nsis icoutils imagemagick
+    wine64 libwine fonts-wine nsis icoutils imagemagick binutils-mingw-w64-x86-64
     # a real X server for screenshots and desktop tests
     xvfb xauth x11-apps xdotool xclip openbox
 )

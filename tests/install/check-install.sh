@@ -12,6 +12,14 @@ for f in usr/lib/quorvane/quorvane usr/lib/quorvane/Quorvane.hlp usr/lib/quorvan
 done
 [ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane is not a link to the program"
 [ -x "$root/usr/bin/quorvane" ] || fail "bin/quorvane does not lead to an executable"
+# The desktop entry and the AppStream metainfo are valid; the icon is in the hicolor theme.
+desktop-file-validate "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "desktop entry"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.quorvane.Quorvane.metainfo.xml" >/dev/null ||
+    fail "metainfo"
+[ "$(identify -format '%wx%h' "$root/usr/share/icons/hicolor/32x32/apps/org.quorvane.Quorvane.png")" = 32x32 ] ||
+    fail "the theme icon is not 32x32"
+grep -q '^Name\[ja\]=' "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "no Japanese name"
+grep -q '^Categories=Utility;' "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "not in Utility"
 # The installed tool runs from its new place.
 [ "$("$root/usr/bin/quorvane-icons" count "$root/usr/lib/quorvane/quorvane")" = 0 ] || fail "quorvane-icons does not run"
 # The installed program starts through the link and keeps running until it is ended.

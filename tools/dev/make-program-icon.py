@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes app/Quorvane.ico, the program icon: one 32x32, 16-colour image of 744 bytes.
+"""Writes app/Quorvane.ico, the program icon: one 32x32, 16-colour image of 744 bytes, and
+app/Quorvane.png, the same picture for the desktop's icon theme.
 
 The picture is a program window holding four small coloured tiles, the icons inside a
 program file. Run it again after changing the picture below; the .ico is kept in the
@@ -7,6 +8,7 @@ repository.
 """
 import struct
 import sys
+import zlib
 
 # The 16 colours of the standard palette, (r, g, b).
 PALETTE = [
@@ -64,7 +66,24 @@ def ico():
     return directory + data
 
 
+def png():
+    image = pixels()
+    rows = b""
+    for row in image:
+        rows += b"\x00"  # no filter
+        for c in row:
+            rows += bytes(PALETTE[c]) + b"\xff" if c is not None else b"\x00\x00\x00\x00"
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", 32, 32, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
+
+
 if __name__ == "__main__":
-    out = sys.argv[1] if len(sys.argv) > 1 else "app/Quorvane.ico"
-    with open(out, "wb") as f:
+    folder = sys.argv[1] if len(sys.argv) > 1 else "app"
+    with open(folder + "/Quorvane.ico", "wb") as f:
         f.write(ico())
+    with open(folder + "/Quorvane.png", "wb") as f:
+        f.write(png())

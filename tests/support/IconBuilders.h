@@ -1,4 +1,4 @@
-// Byte builders for small DIB, PNG, ICO, PE and NE files, for tests and fuzz seeds.
+// Byte builders for small DIB, PNG, ICO, PE and NE files, for tests and fuzzing.
 #pragma once
 
 #include "IconImage.h"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Quorvane and runs every test: the normal build, an ASan+UBSan build, and the fuzzer
-# (regression inputs replayed, then a short run seeded with real Windows files).
+# (regression inputs replayed, then a short run that starts from real Windows files).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
@@ -23,12 +23,12 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
 cmake --build build-fuzz -j "$jobs" --target icon_reader_fuzz
 fuzzer=build-fuzz/fuzz/icon_reader_fuzz
 "$fuzzer" -runs=0 fuzz/regressions
-seeds=build-fuzz/seeds
+samples=build-fuzz/samples
 corpus=build-fuzz/corpus
-mkdir -p "$seeds" "$corpus"
-# Seeds: byte-built files of every kind, and small real files (NSIS stubs and icons, NE fonts).
-build/tests/write_seeds "$seeds"
+mkdir -p "$samples" "$corpus"
+# First inputs: byte-built files of every kind, and small real files (NSIS stubs and icons, NE fonts).
+build/tests/write_samples "$samples"
 cp /usr/share/nsis/Stubs/zlib-x86-unicode /usr/share/nsis/Stubs/lzma-amd64-unicode \
-    /usr/share/nsis/Contrib/Graphics/Icons/*.ico /usr/share/wine/fonts/coure.fon "$seeds"/
+    /usr/share/nsis/Contrib/Graphics/Icons/*.ico /usr/share/wine/fonts/coure.fon "$samples"/
 "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/ "$corpus" "$seeds" fuzz/regressions 2>&1 | tail -n 12
+    -artifact_prefix=build-fuzz/ "$corpus" "$samples" fuzz/regressions 2>&1 | tail -n 12

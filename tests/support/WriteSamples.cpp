@@ -1,4 +1,4 @@
-// Writes small byte-built PE, NE and ICO files into a folder, as fuzzing seeds: they reach
+// Writes small byte-built PE, NE and ICO files into a folder, as the fuzzer's first inputs: they reach
 // the paths that Debian's files do not (NE icons, PNG images, every DIB depth).
 #include "IconBuilders.h"
 
@@ -10,7 +10,7 @@ using namespace quorvane::testing;
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::cerr << "usage: write_seeds DIR\n";
+        std::cerr << "usage: write_samples DIR\n";
         return 2;
     }
     const std::string dir = argv[1];
@@ -36,18 +36,18 @@ int main(int argc, char** argv) {
             {16, 16, bits, id++, makeDib(small, {.bitCount = bits, .bitfields = bits == 16})});
     }
     images.push_back({16, 16, 32, id++, makePng(picture)});
-    write("seed.ico", makeIco(images));
+    write("sample.ico", makeIco(images));
     std::vector<ResourceSpec> resources;
     for (std::size_t i = 0; i < images.size(); ++i)
         for (auto& r : iconGroupResources(std::uint16_t(i + 1), {images[i]}))
             resources.push_back(r);
     for (auto& r : iconGroupResources(std::string("NAMED"), {images[0], images[6]}, 0x0411))
         resources.push_back(r);
-    write("seed-pe32.dll", makePe(resources));
-    write("seed-pe32plus.dll", makePe(resources, true));
+    write("sample-pe32.dll", makePe(resources));
+    write("sample-pe32plus.dll", makePe(resources, true));
     std::vector<NeResourceSpec> ne = {{0x800E, 1, makeGroupDirectory(images)}};
     for (const ImageSpec& image : images)
         ne.push_back({0x8003, image.id, image.data});
-    write("seed-ne.exe", makeNe(ne));
+    write("sample-ne.exe", makeNe(ne));
     return 0;
 }

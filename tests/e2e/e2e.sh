@@ -46,7 +46,6 @@ check() { # check NAME COMMAND…: runs a check and counts it
 }
 shot() { import -window root "$artifacts/$1.png"; }
 window() { timeout 10 xdotool search --sync --onlyvisible "$@" | head -n 1; }
-gone() { ! xdotool search --onlyvisible "$@" >/dev/null 2>&1; }
 
 start() {
     "$program" >/dev/null 2>&1 &
@@ -66,10 +65,22 @@ expected() {
 blank() { convert -size 35x35 xc:white "$work/blank.png"; echo "$work/blank.png"; }
 
 # The clipboard's image against a picture, pixel for pixel.
+# Waits up to ten seconds for it: a sanitizer build on a busy machine is slow.
 clipboard_is() {
-    sleep 0.3
-    xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null || return 1
-    [ "$(compare -metric AE "$work/clip.png" "$1" null: 2>&1)" = 0 ]
+    for _ in $(seq 40); do
+        sleep 0.25
+        xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null || continue
+        [ "$(compare -metric AE "$work/clip.png" "$1" null: 2>&1)" = 0 ] && return 0
+    done
+    return 1
+}
+# Waits up to ten seconds for no visible window to match.
+gone_within() {
+    for _ in $(seq 40); do
+        xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0
+        sleep 0.25
+    done
+    return 1
 }
 clear_clipboard() { echo -n none | xclip -selection clipboard; }
 
@@ -100,7 +111,7 @@ dialog=$(window --name 'ファイルを開く')
 check "the open dialog appears" test -n "$dialog"
 xdotool type --delay 5 "$dll"
 xdotool key Return
-check "the dialog closes" bash -c "sleep 0.5; ! xdotool search --onlyvisible --name 'ファイルを開く' >/dev/null"
+check "the dialog closes" gone_within --name 'ファイルを開く'
 shot opened
 copy
 check "the first icon is drawn at (2, 2)" clipboard_is "$(expected "$dll" 0)"
@@ -135,7 +146,7 @@ check "copy with the menu" clipboard_is "$(expected "$dll" 0)"
 xdotool key alt+o
 window --name 'ファイルを開く' >/dev/null
 xdotool key Escape
-sleep 0.5
+gone_within --name 'ファイルを開く' || true
 copy
 check "cancel changes nothing" clipboard_is "$(expected "$dll" 0)"
 
@@ -148,7 +159,7 @@ for key in Escape Return; do
     check "the about window opens" test -n "$about"
     shot "about-$key"
     xdotool key "$key"
-    check "the about window closes with $key" bash -c "sleep 0.5; ! xdotool search --onlyvisible --name 'Quorvane.+' >/dev/null"
+    check "the about window closes with $key" gone_within --name 'Quorvane.+'
 done
 
 # Help contents, then closing the window ends the program and the viewer.
@@ -161,13 +172,13 @@ viewer_pid=$(xdotool getwindowpid "$viewer")
 shot help
 xdotool windowactivate --sync "$main"
 xdotool key alt+F4
-check "closing the window ends the program" bash -c "for _ in \$(seq 50); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
-check "closing the window ends the help viewer" bash -c "for _ in \$(seq 50); do kill -0 $viewer_pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
+check "closing the window ends the program" bash -c "for _ in \$(seq 100); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
+check "closing the window ends the help viewer" bash -c "for _ in \$(seq 100); do kill -0 $viewer_pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
 
 # Exit with Alt+X.
 start
 xdotool key alt+x
-check "Alt+X ends the program" bash -c "for _ in \$(seq 50); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
+check "Alt+X ends the program" bash -c "for _ in \$(seq 100); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
 pid=
 
 echo "end-to-end: $passed passed, $failed failed"

@@ -1,6 +1,7 @@
 // Start-up, open-to-paint and memory of the program's main window, against a bare Qt Widgets
-// window of the same size in the same kind of process. Built twice: with QUORVANE_BARE the
-// process shows only a plain QWidget.
+// window of the same size in the same kind of process. Built three times: with QUORVANE_BARE
+// the process shows only a plain QWidget; with QUORVANE_BARE_JAPANESE as well, the bare window
+// holds one label with a Japanese caption, which shows what the Japanese font alone costs.
 //
 // Usage: startup_bench LAUNCH_NS [FILE…]. LAUNCH_NS is the CLOCK_REALTIME time at which the
 // caller started the process; the bench prints the time from then to the window's first paint,
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QLabel>
 #include <QWidget>
 
 #include <chrono>
@@ -65,6 +67,9 @@ int main(int argc, char** argv)
 #ifdef QUORVANE_BARE
     QWidget window;
     window.resize(232, 151);
+#ifdef QUORVANE_BARE_JAPANESE
+    new QLabel(QStringLiteral("ﾌｧｲﾙ(&F) 開く(&O)"), &window);
+#endif
 #else
     quorvane::initialiseApplication();
     auto& window = quorvane::browser::frmQuorvane::instance();

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=OFF \
     -DQUORVANE_GUI=ON >/dev/null
-cmake --build build-bench --target startup_bench startup_bench_bare >/dev/null
+cmake --build build-bench --target startup_bench startup_bench_bare startup_bench_bare_ja >/dev/null
 runs=${RUNS:-30}
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 files=("$wine/shell32.dll" "$wine/user32.dll" "$wine/winecfg.exe" /usr/share/nsis/Stubs/zlib-x86-unicode)
@@ -20,9 +20,10 @@ export DISPLAY=:$(cat "$work/display")
 unset QT_QPA_PLATFORM
 for i in $(seq "$runs"); do
     build-bench/bench/startup_bench_bare "$(date +%s%N)" >>"$work/bare"
+    build-bench/bench/startup_bench_bare_ja "$(date +%s%N)" >>"$work/bare_ja"
     build-bench/bench/startup_bench "$(date +%s%N)" "${files[@]}" >>"$work/quorvane"
 done
-python3 - "$work/bare" "$work/quorvane" "$runs" <<'PY'
+python3 - "$work/bare" "$work/quorvane" "$runs" "$work/bare_ja" <<'PY'
 import statistics as st, sys, collections, os
 def read(path):
     d = collections.defaultdict(list)
@@ -31,14 +32,15 @@ def read(path):
         key = parts[0] if parts[0] != "open_ms" else "open_ms " + os.path.basename(parts[1])
         d[key].append(float(parts[-1]))
     return d
-bare, ours, runs = read(sys.argv[1]), read(sys.argv[2]), sys.argv[3]
+bare, ours, runs, bare_ja = read(sys.argv[1]), read(sys.argv[2]), sys.argv[3], read(sys.argv[4])
 med = lambda v: st.median(v)
 print(f"Median of {runs} runs each, alternating, on Xvfb (`bench/run-startup-bench.sh`):")
 print()
-print("| measure | Quorvane | bare Qt Widgets window | ratio |")
-print("|---|---|---|---|")
-print(f"| start to first painted frame | {med(ours['startup_ms']):.1f} ms | {med(bare['startup_ms']):.1f} ms | {med(ours['startup_ms'])/med(bare['startup_ms']):.2f}× |")
-print(f"| resident memory after the opens | {med(ours['rss_kb'])/1024:.1f} MiB | {med(bare['rss_kb'])/1024:.1f} MiB | {med(ours['rss_kb'])/med(bare['rss_kb']):.2f}× |")
+print("| measure | Quorvane | bare Qt Widgets window | ratio | bare window with one Japanese label | ratio |")
+print("|---|---|---|---|---|---|")
+for key, name, unit, scale in (("startup_ms", "start to first painted frame", "ms", 1), ("rss_kb", "resident memory at the end", "MiB", 1024)):
+    o, b, j = med(ours[key]) / scale, med(bare[key]) / scale, med(bare_ja[key]) / scale
+    print(f"| {name} | {o:.1f} {unit} | {b:.1f} {unit} | {o/b:.2f}× | {j:.1f} {unit} | {o/j:.2f}× |")
 print()
 print("| file | dialog confirmed to icon painted (median, max) |")
 print("|---|---|")

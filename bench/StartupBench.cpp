@@ -80,6 +80,11 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     std::printf("startup_ms %.2f\n", double(nowNs() - launched) / 1e6);
 #ifndef QUORVANE_BARE
+    // A user confirms a dialog well after the window came up: let the start settle first.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     for (int i = 2; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
         quorvane::platform::setFileDialogHandler([path](const auto&) { return std::optional<QString>(path); });

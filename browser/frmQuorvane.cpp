@@ -53,7 +53,6 @@ frmQuorvane::frmQuorvane()
       mnuEditItem("mnuEditItem", [this](std::int16_t i) { mnuEditItem_Click(i); }),
       mnuHelpItem("mnuHelpItem", [this](std::int16_t i) { mnuHelpItem_Click(i); }) {
     setObjectName(QStringLiteral("frmQuorvane"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     createControls();
     createMenus();
     setFixedSize(sizeHint());

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHelpEngineCore>
 #include <QLibraryInfo>
 #include <QProcess>
@@ -30,6 +29,7 @@ QString& viewerProgram() {
 struct Viewer {
     std::unique_ptr<QProcess> process;
     QString collection;
+    QString homePage; // the collection's contents topic, read once when the viewer starts
 };
 
 Viewer& viewer() {
@@ -85,6 +85,7 @@ bool ensureViewer(const QString& collection) {
     }
     viewer().process = std::move(process);
     viewer().collection = path;
+    viewer().homePage = homePage(path);
     return true;
 }
 
@@ -109,9 +110,8 @@ std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCo
         if (!ensureViewer(lpszHelp))
             return 0;
         QString commands = QStringLiteral("show contents");
-        const QString home = homePage(lpszHelp);
-        if (!home.isEmpty())
-            commands += QStringLiteral(";setSource ") + home;
+        if (!viewer().homePage.isEmpty())
+            commands += QStringLiteral(";setSource ") + viewer().homePage;
         send(commands);
         return 1;
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/quorvane_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -21,13 +21,8 @@ for needed in libqt6widgets6 libpng16-16 assistant-qt6 fonts-noto-cjk; do
 done
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-[ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane"
-[ -f "$root/usr/lib/quorvane/Quorvane.hlp" ] || fail "the help file is not beside the program"
+check_program_dir "$root"
 [ "$("$root/usr/bin/quorvane-icons" count /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll)" = 184 ] ||
     fail "the packaged tool"
-QT_QPA_PLATFORM=offscreen "$root/usr/bin/quorvane" >/dev/null 2>&1 &
-program=$!
-sleep 2
-kill -0 $program 2>/dev/null || fail "the packaged program did not stay up"
-kill $program
+check_program_stays_up "$root"
 echo "debian package: 1 passed, 0 failed"

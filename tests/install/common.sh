@@ -1,0 +1,24 @@
+# Checks shared by the install and package tests; sourced, not run.
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+# The program directory under ROOT/usr: the program with its help file beside it, and the
+# command in bin/ a link to it.
+check_program_dir() {
+    local root=$1
+    for f in usr/lib/quorvane/quorvane usr/lib/quorvane/Quorvane.hlp usr/lib/quorvane/Quorvane.qch usr/bin/quorvane-icons; do
+        [ -f "$root/$f" ] || fail "$f is not there"
+    done
+    [ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane is not a link to the program"
+    [ -x "$root/usr/bin/quorvane" ] || fail "bin/quorvane does not lead to an executable"
+}
+
+# Starts ROOT/usr/bin/quorvane through its link and checks that it keeps running until ended.
+check_program_stays_up() {
+    local root=$1 program
+    QT_QPA_PLATFORM=offscreen "$root/usr/bin/quorvane" >/dev/null 2>&1 &
+    program=$!
+    sleep 2
+    kill -0 $program 2>/dev/null || fail "the program from $root did not stay up"
+    kill $program
+}

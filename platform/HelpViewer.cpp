@@ -4,11 +4,13 @@
 #include "Windowing.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
-#include <QHelpEngineCore>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -52,13 +54,27 @@ void quitViewer() {
     }
 }
 
-// The page the collection names as its start: the contents topic.
+// The page the collection names as its start: the contents topic. A help collection is an
+// SQLite database whose settings table holds it as text; it is read directly, opened read-only,
+// so the program needs no help engine of its own. Empty when the file is not such a collection.
 QString homePage(const QString& collection) {
-    QHelpEngineCore engine(collection);
-    engine.setReadOnly(true);
-    if (!engine.setupData())
+    sqlite3* database = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(collection).constData(), &database,
+                                       SQLITE_OPEN_READONLY, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(database, sqlite3_close);
+    if (opened != SQLITE_OK)
         return {};
-    return engine.customValue(QStringLiteral("defaultHomepage")).toString();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(database,
+                           "SELECT Value FROM SettingsTable WHERE Key = 'defaultHomepage'", -1,
+                           &statement, nullptr) != SQLITE_OK)
+        return {};
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finaliser(statement,
+                                                                          sqlite3_finalize);
+    if (sqlite3_step(statement) != SQLITE_ROW || sqlite3_column_type(statement, 0) != SQLITE_TEXT)
+        return {};
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    return QString::fromUtf8(text, sqlite3_column_bytes(statement, 0));
 }
 
 // Starts the viewer for the collection unless it already shows it; false when it cannot start.

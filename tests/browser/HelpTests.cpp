@@ -7,9 +7,11 @@
 #include "frmAbout.h"
 #include "frmQuorvane.h"
 
+#include <QFile>
 #include <QHelpEngineCore>
 #include <QHelpLink>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -119,6 +121,56 @@ TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt) {
     EXPECT_NE(WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0), 0);
     EXPECT_EQ(helpViewerProcess(), nullptr);
     EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0);
+}
+
+// A stand-in viewer that writes the remote-control commands it receives to a file, so the
+// commands themselves can be checked.
+class RecordingViewer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        const QString script = dir.filePath(QStringLiteral("viewer"));
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\nexec cat >\"$0.commands\"\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setHelpViewerProgram(script);
+    }
+    void TearDown() override {
+        WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0);
+        setHelpViewerProgram(QStringLiteral("/usr/lib/qt6/bin/assistant"));
+    }
+    QString commands() const {
+        QFile file(dir.filePath(QStringLiteral("viewer.commands")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(RecordingViewer, ContentsOpensTheCollectionsHomePage) {
+    ASSERT_NE(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);
+    ASSERT_NE(WinHelpA(nullptr, kHelpFile, HELP_PARTIALKEY, 0), 0);
+    const QString expected = QStringLiteral(
+        "show contents;setSource qthelp://org.quorvane.help/doc/index.html\nshow index\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return commands() == expected; }, 5000))
+        << commands().toStdString();
+}
+
+TEST_F(RecordingViewer, AFileThatIsNoHelpCollectionStillShowsTheContents) {
+    const QString damaged = dir.filePath(QStringLiteral("damaged.hlp"));
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    for (const QString& help : {damaged, dir.filePath(QStringLiteral("missing.hlp"))}) {
+        SCOPED_TRACE(help.toStdString());
+        QFile::remove(dir.filePath(QStringLiteral("viewer.commands")));
+        ASSERT_NE(WinHelpA(nullptr, help, HELP_CONTENTS, 0), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return commands() == "show contents\n"; }, 5000))
+            << commands().toStdString();
+        WinHelpA(nullptr, help, HELP_QUIT, 0);
+    }
 }
 
 TEST(HelpViewer, AViewerThatCannotStartIsReported) {

@@ -10,7 +10,7 @@ packages=(
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
     appstream desktop-file-utils dpkg-dev
-    qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite
+    qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
     # fonts for the Japanese captions
     fonts-noto-cjk
     # real Windows files and independent readers used as test oracles

@@ -45,16 +45,24 @@ Application& App() {
     return app;
 }
 
+void prepareEnvironment() {
+    // fontconfig takes the text's language from FC_LANG. With Japanese, the default face is a
+    // Japanese one that draws whole captions, Latin letters included, with Japanese glyph
+    // forms, instead of a Latin face that falls back to another font for every kana and kanji.
+    // A language the user chose is kept.
+    if (!qEnvironmentVariableIsSet("FC_LANG"))
+        qputenv("FC_LANG", "ja");
+}
+
 void initialiseApplication() {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    for (const char* catalogue : {"qtbase_ja", "qt_ja"}) {
-        auto* translator = new QTranslator(qApp);
-        if (translator->load(QString::fromLatin1(catalogue),
-                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(translator);
-        else
-            delete translator;
-    }
+    // Qt's own texts (dialog buttons, the file dialog) all live in the qtbase catalogue.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
     // The name, not the display name: Qt would append a display name to every window title.
     QCoreApplication::setApplicationName(App().Title);
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));

@@ -21,6 +21,10 @@ struct Application {
 // The one application object, set up on first use (a QCoreApplication must exist).
 Application& App();
 
+// Prepares the process before the QApplication exists: the font configuration learns that the
+// captions are Japanese, so the platform's default face is its Japanese one.
+void prepareEnvironment();
+
 // Sets up what the windowing layer needs before the first window: the Japanese locale and
 // Qt's Japanese translations (its dialogs and boxes speak Japanese whatever the user's locale),
 // the application title and the program icon. Call once, after the QApplication exists.

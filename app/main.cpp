@@ -3,9 +3,6 @@
 #include "frmQuorvane.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +31,7 @@ int main(int, char** argv) {
     }
     // The command line is not read; Qt gets only the program name.
     int qtArgc = 1;
+    quorvane::prepareEnvironment();
     QApplication application(qtArgc, argv);
     quorvane::initialiseApplication();
     quorvane::browser::frmQuorvane::instance().show();

@@ -11,6 +11,8 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -143,6 +145,10 @@ TEST_F(MainWindow, MenusAsDesigned) {
     EXPECT_TRUE(form->mnuFileItem(1)->isSeparator());
     EXPECT_TRUE(form->mnuHelpItem(3)->isSeparator());
     EXPECT_EQ(form->mnuHelpItem(4)->objectName(), QStringLiteral("mnuHelpItem4"));
+    // No control sets a font, and the default face draws the captions as one Japanese face.
+    const QFontInfo face(form->menuBar()->font());
+    EXPECT_TRUE(QFontDatabase::writingSystems(face.family()).contains(QFontDatabase::Japanese))
+        << face.family().toStdString();
 }
 
 TEST_F(MainWindow, OpenAndStepThroughRealFiles) {

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    quorvane::prepareEnvironment();
     QApplication application(argc, argv);
     quorvane::initialiseApplication();
     return RUN_ALL_TESTS();

@@ -7,6 +7,9 @@
 // caller started the process; the bench prints the time from then to the window's first paint,
 // then (program only) the time from confirming the open dialog to the icon painted for each
 // FILE, then its resident memory.
+//
+// startup_bench --first-frame ends the process at once when the window is first painted, so
+// that an instruction counter run over it counts exactly the work of starting up.
 #ifndef QUORVANE_BARE
 #include "App.h"
 #include "CommonDialog.h"
@@ -24,17 +27,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace {
 
-std::int64_t nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
-long residentKb()
-{
+long residentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -45,10 +48,9 @@ long residentKb()
 }
 
 class FirstPaint : public QObject {
-public:
+  public:
     bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint)
             painted = true;
         return false;
@@ -57,11 +59,15 @@ public:
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    const std::int64_t launched = std::stoll(argv[1]);
-    (void)argc;
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    const bool firstFrameOnly = std::string_view(argv[1]) == "--first-frame";
+    const std::int64_t launched = firstFrameOnly ? 0 : std::stoll(argv[1]);
     int qtArgc = 1;
+#ifndef QUORVANE_BARE
+    quorvane::prepareEnvironment();
+#endif
     QApplication application(qtArgc, argv);
     FirstPaint firstPaint;
 #ifdef QUORVANE_BARE
@@ -78,6 +84,8 @@ int main(int argc, char** argv)
     window.show();
     while (!firstPaint.painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (firstFrameOnly)
+        std::_Exit(0); // no tear-down: it is not part of starting up
     std::printf("startup_ms %.2f\n", double(nowNs() - launched) / 1e6);
 #ifndef QUORVANE_BARE
     // A user confirms a dialog well after the window came up: let the start settle first.
@@ -87,7 +95,8 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     for (int i = 2; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
-        quorvane::platform::setFileDialogHandler([path](const auto&) { return std::optional<QString>(path); });
+        quorvane::platform::setFileDialogHandler(
+            [path](const auto&) { return std::optional<QString>(path); });
         QElapsedTimer timer;
         timer.start();
         // The dialog answers at once; the icon is painted when the open returns (Refresh

@@ -13,10 +13,10 @@ using namespace quorvane::icons;
 
 const std::string kWine = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/";
 const std::vector<std::string> kFiles = {kWine + "shell32.dll", kWine + "comctl32.dll",
-                                         kWine + "user32.dll", "/usr/share/nsis/Stubs/zlib-x86-unicode"};
+                                         kWine + "user32.dll",
+                                         "/usr/share/nsis/Stubs/zlib-x86-unicode"};
 
-void countIconsBench(benchmark::State& state)
-{
+void countIconsBench(benchmark::State& state) {
     const std::string& path = kFiles[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(path.substr(path.rfind('/') + 1));
     for (auto _ : state)
@@ -25,11 +25,11 @@ void countIconsBench(benchmark::State& state)
 BENCHMARK(countIconsBench)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 // Every icon of the file, extracted and drawn at (2, 2) on a 35x35 surface; time per icon.
-void extractAndRenderEveryIcon(benchmark::State& state)
-{
+void extractAndRenderEveryIcon(benchmark::State& state) {
     const std::string& path = kFiles[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(path.substr(path.rfind('/') + 1));
-    const std::int32_t count = static_cast<std::int32_t>(ExtractIconA(HINSTANCE{1}, path, -1).value());
+    const std::int32_t count =
+        static_cast<std::int32_t>(ExtractIconA(HINSTANCE{1}, path, -1).value());
     std::vector<std::uint32_t> pixels(35 * 35);
     for (auto _ : state) {
         for (std::int32_t i = 0; i < count; ++i) {
@@ -45,8 +45,7 @@ BENCHMARK(extractAndRenderEveryIcon)->DenseRange(0, 3)->Unit(benchmark::kMillise
 
 // The 256x256 PNG image of shell32's first group, read from the file, decoded, scaled to 32x32
 // and drawn: the most expensive single icon a file can ask for.
-void pngIconFromFile(benchmark::State& state)
-{
+void pngIconFromFile(benchmark::State& state) {
     const std::string path = kFiles[0];
     std::vector<std::uint32_t> pixels(35 * 35);
     for (auto _ : state) {

@@ -28,13 +28,13 @@ using browser::frmQuorvane;
 namespace {
 
 // Real files, damaged copies of them, and things that are not program files at all.
-QStringList monkeyFiles(const QTemporaryDir& dir, std::mt19937& random)
-{
+QStringList monkeyFiles(const QTemporaryDir& dir, std::mt19937& random) {
     using namespace quorvane::testing;
     QStringList files;
-    for (const std::string& f : {kWineDir + "/user32.dll", kWineDir + "/winecfg.exe", kWineDir + "/notepad.exe",
-                                 kWineDir + "/comctl32.dll", kWineFontsDir + "/coure.fon",
-                                 kNsisDir + "/Stubs/zlib-x86-unicode", kNsisDir + "/Contrib/Graphics/Icons/modern-install.ico"})
+    for (const std::string& f : {kWineDir + "/user32.dll", kWineDir + "/winecfg.exe",
+                                 kWineDir + "/notepad.exe", kWineDir + "/comctl32.dll",
+                                 kWineFontsDir + "/coure.fon", kNsisDir + "/Stubs/zlib-x86-unicode",
+                                 kNsisDir + "/Contrib/Graphics/Icons/modern-install.ico"})
         files << QString::fromStdString(f);
     const std::vector<std::uint8_t> stub = readWholeFile(kNsisDir + "/Stubs/lzma-amd64-unicode");
     for (int i = 0; i < 24; ++i) {
@@ -43,21 +43,23 @@ QStringList monkeyFiles(const QTemporaryDir& dir, std::mt19937& random)
             bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size())(random));
         else
             for (int flips = 0; flips < 8; ++flips)
-                bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random)] ^= 0xFF;
+                bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(random)] ^=
+                    0xFF;
         const QString path = dir.filePath(QStringLiteral("damaged-%1.exe").arg(i));
-        std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::ofstream(path.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         files << path;
     }
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
     ::mkfifo(fifo.toLocal8Bit().constData(), 0600);
-    files << fifo << dir.path() << dir.filePath(QStringLiteral("missing.exe")) << QStringLiteral("/dev/zero");
+    files << fifo << dir.path() << dir.filePath(QStringLiteral("missing.exe"))
+          << QStringLiteral("/dev/zero");
     return files;
 }
 
 } // namespace
 
-TEST(Monkey, RandomActionsKeepTheArrowsTrue)
-{
+TEST(Monkey, RandomActionsKeepTheArrowsTrue) {
     const unsigned start = 20261206; // the random sequence, fixed so that a failure repeats
     std::mt19937 random(start);
     QTemporaryDir dir;
@@ -73,7 +75,8 @@ TEST(Monkey, RandomActionsKeepTheArrowsTrue)
         switch (std::uniform_int_distribution<int>(0, 19)(random)) {
         case 0:
         case 1: { // open a file, or cancel the dialog
-            const qsizetype pick = std::uniform_int_distribution<qsizetype>(0, files.size())(random);
+            const qsizetype pick =
+                std::uniform_int_distribution<qsizetype>(0, files.size())(random);
             const QString path = pick < files.size() ? files[pick] : QString();
             seams.answers.push_back(path);
             if (!path.isEmpty())
@@ -99,7 +102,8 @@ TEST(Monkey, RandomActionsKeepTheArrowsTrue)
             }
             break;
         default: { // a step, with whichever arrow is there
-            const std::int16_t arrow = static_cast<std::int16_t>(std::uniform_int_distribution<int>(0, 1)(random));
+            const std::int16_t arrow =
+                static_cast<std::int16_t>(std::uniform_int_distribution<int>(0, 1)(random));
             if (!form.cmdArrow(arrow)->isHidden()) {
                 QTest::mouseClick(form.cmdArrow(arrow), Qt::LeftButton);
                 ++steps;

@@ -18,18 +18,17 @@ struct ToolRun {
     std::string out;
 };
 
-ToolRun tool(const std::string& args)
-{
-    const std::string command = std::string(QUORVANE_ICONS_TOOL) + " " + args + " 2>&1; echo \"#$?\"";
+ToolRun tool(const std::string& args) {
+    const std::string command =
+        std::string(QUORVANE_ICONS_TOOL) + " " + args + " 2>&1; echo \"#$?\"";
     std::string out = runCommand(command);
     auto mark = out.rfind('#');
     return {std::stoi(out.substr(mark + 1)), out.substr(0, mark)};
 }
 
 class ToolTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         dir = fs::temp_directory_path() / ("quorvane-tool-" + std::to_string(::getpid()));
         fs::create_directories(dir);
     }
@@ -40,23 +39,25 @@ protected:
 
 } // namespace
 
-TEST_F(ToolTest, CountAndList)
-{
+TEST_F(ToolTest, CountAndList) {
     EXPECT_EQ(tool("count " + kWineDir + "/shell32.dll").out, "184\n");
     EXPECT_EQ(tool("count " + kWineFontsDir + "/coure.fon").out, "0\n");
-    EXPECT_EQ(tool("list " + kNsisDir + "/Stubs/zlib-x86-unicode").out, "0 103 32x32 4bpp DIB 744 bytes\n");
+    EXPECT_EQ(tool("list " + kNsisDir + "/Stubs/zlib-x86-unicode").out,
+              "0 103 32x32 4bpp DIB 744 bytes\n");
     ToolRun list = tool("list " + kWineDir + "/shell32.dll");
     EXPECT_EQ(list.status, 0);
     EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 184);
-    EXPECT_EQ(list.out.rfind("0 \"IDI_SHELL_OPTIONS\" 256x256 32bpp PNG 20617 bytes, 48x48 32bpp DIB", 0), 0u);
+    EXPECT_EQ(
+        list.out.rfind("0 \"IDI_SHELL_OPTIONS\" 256x256 32bpp PNG 20617 bytes, 48x48 32bpp DIB", 0),
+        0u);
 }
 
-TEST_F(ToolTest, ExtractWritesTheGroupsImagesUnchanged)
-{
+TEST_F(ToolTest, ExtractWritesTheGroupsImagesUnchanged) {
     // wrestool writes the same .ico for a group, followed by as many stray bytes as the group
     // directory is long.
     ASSERT_EQ(tool("extract " + kWineDir + "/shell32.dll 2 " + at("ours.ico")).status, 0);
-    runCommand("wrestool -x --type=14 --name=1 -o " + at("theirs.ico") + " " + kWineDir + "/shell32.dll");
+    runCommand("wrestool -x --type=14 --name=1 -o " + at("theirs.ico") + " " + kWineDir +
+               "/shell32.dll");
     Bytes ours = readWholeFile((dir / "ours.ico").string());
     Bytes theirs = readWholeFile((dir / "theirs.ico").string());
     ASSERT_GT(ours.size(), 20000u);
@@ -66,8 +67,7 @@ TEST_F(ToolTest, ExtractWritesTheGroupsImagesUnchanged)
     EXPECT_EQ(tool("count " + at("ours.ico")).out, "1\n");
 }
 
-TEST_F(ToolTest, RenderWritesA32x32RgbPng)
-{
+TEST_F(ToolTest, RenderWritesA32x32RgbPng) {
     ASSERT_EQ(tool("render " + kNsisDir + "/Stubs/zlib-x86-unicode 0 " + at("icon.png")).status, 0);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -78,8 +78,7 @@ TEST_F(ToolTest, RenderWritesA32x32RgbPng)
     png_image_free(&image);
 }
 
-TEST_F(ToolTest, FailuresSayWhyAndLeaveNoFile)
-{
+TEST_F(ToolTest, FailuresSayWhyAndLeaveNoFile) {
     struct Case {
         const char* name;
         std::string args;

@@ -1,5 +1,5 @@
-// Writes small byte-built PE, NE and ICO files into a folder, as the fuzzer's first inputs: they reach
-// the paths that Debian's files do not (NE icons, PNG images, every DIB depth).
+// Writes small byte-built PE, NE and ICO files into a folder, as the fuzzer's first inputs: they
+// reach the paths that Debian's files do not (NE icons, PNG images, every DIB depth).
 #include "IconBuilders.h"
 
 #include <fstream>

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Builds Quorvane and runs every test: the normal build, an ASan+UBSan build, and the fuzzer
-# (regression inputs replayed, then a short run that starts from real Windows files).
+# Checks the formatting, then builds Quorvane and runs every test: the normal build, an
+# ASan+UBSan build, and the fuzzer (regression inputs replayed, then a short run that starts
+# from real Windows files).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-60}
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_GUI=ON >/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end test of the built program on a real X server: real keyboard and mouse input
 # (xdotool), the real clipboard (xclip), the real help viewer. Each check looks at what the
-# clipboard or the window list shows; the screenshots are kept in ARTIFACTS.
+# screen (the picture area and the arrows' places), the clipboard or the window list shows;
+# the screenshots are kept in ARTIFACTS.
 # Usage: e2e.sh BUILD_DIR ARTIFACTS_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -84,17 +85,50 @@ gone_within() {
 }
 clear_clipboard() { echo -n none | xclip -selection clipboard; }
 
-# Clicks an arrow (0 back, 1 forward) at its place in the client area.
-click_arrow() {
-    # xwininfo gives the client window's absolute place (xdotool adds the frame again).
-    local info X Y HEIGHT
+# The screen place of the client area below the menu bar, in X and Y. xwininfo gives the
+# window's absolute place (xdotool would add the frame again); the client area is 128 high.
+client_origin() {
+    local info height
     info=$(xwininfo -id "$main")
     X=$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')
-    Y=$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')
-    HEIGHT=$(echo "$info" | sed -n 's/^ *Height: *//p')
-    local menu=$((HEIGHT - 128))
-    local x=$((X + (${1} == 1 ? 132 : 2) + 17)) y=$((Y + menu + 95 + 17))
-    xdotool mousemove "$x" "$y" click 1
+    height=$(echo "$info" | sed -n 's/^ *Height: *//p')
+    Y=$(($(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p') + height - 128))
+}
+# Places in the client area: the picture area's 35x35 inside, and the two arrows.
+picture_at=(70 46)
+arrow_at=("2 91" "132 91")
+# Copies a rectangle of the client area, as the screen shows it now, to OUT.
+screen_crop() { # screen_crop LEFT TOP WIDTH HEIGHT OUT
+    client_origin
+    import -window root -crop "$3x$4+$((X + $1))+$((Y + $2))" +repage "$5"
+}
+# The screen's picture area against a picture, pixel for pixel; waits up to ten seconds.
+screen_shows() {
+    for _ in $(seq 40); do
+        screen_crop "${picture_at[@]}" 35 35 "$work/screen.png"
+        [ "$(compare -metric AE "$work/screen.png" "$1" null: 2>&1)" = 0 ] && return 0
+        sleep 0.25
+    done
+    return 1
+}
+# Whether the screen draws the arrows (0 back, 1 forward): a shown arrow has its black
+# glyph, a hidden one leaves only the frame's light background at its place.
+# Usage: arrows BACK FORWARD, each "shown" or "hidden".
+arrows() {
+    local i darkest want
+    for i in 0 1; do
+        read -r left top <<<"${arrow_at[$i]}"
+        screen_crop "$left" "$top" 34 34 "$work/arrow.png"
+        darkest=$(convert "$work/arrow.png" -colorspace Gray -format "%[fx:minima < 0.5]" info:)
+        want=$([ $i = 0 ] && echo "$1" || echo "$2")
+        [ "$darkest" = "$([ "$want" = shown ] && echo 1 || echo 0)" ] || return 1
+    done
+}
+# Clicks an arrow (0 back, 1 forward) at its middle.
+click_arrow() {
+    client_origin
+    read -r left top <<<"${arrow_at[$1]}"
+    xdotool mousemove $((X + left + 17)) $((Y + top + 17)) click 1
     sleep 0.3
 }
 copy() { clear_clipboard; xdotool key ctrl+c; }
@@ -103,6 +137,8 @@ start
 clear_clipboard
 xdotool key alt+c
 check "copy before any file gives a blank picture" clipboard_is "$(blank)"
+check "the picture area starts blank" screen_shows "$(blank)"
+check "no arrows before any file" arrows hidden hidden
 shot start
 
 # Open a real DLL through the dialog by typing its path.
@@ -112,25 +148,31 @@ check "the open dialog appears" test -n "$dialog"
 xdotool type --delay 5 "$dll"
 xdotool key Return
 check "the dialog closes" gone_within --name 'ファイルを開く'
+check "the screen shows the first icon at (2, 2)" screen_shows "$(expected "$dll" 0)"
+check "only the forward arrow at the first icon" arrows hidden shown
 shot opened
 copy
-check "the first icon is drawn at (2, 2)" clipboard_is "$(expected "$dll" 0)"
+check "the first icon is copied as drawn" clipboard_is "$(expected "$dll" 0)"
 
 # Forward to the end, then back to the start.
 for i in 1 2 3 4 5 6; do
     click_arrow 1
+    check "forward to icon $i on the screen" screen_shows "$(expected "$dll" $i)"
     copy
-    check "forward to icon $i" clipboard_is "$(expected "$dll" $i)"
+    check "forward to icon $i on the clipboard" clipboard_is "$(expected "$dll" $i)"
 done
+check "only the back arrow at the last icon" arrows shown hidden
 shot last
 click_arrow 1 # the forward arrow is hidden now: nothing changes
 copy
 check "no step past the last icon" clipboard_is "$(expected "$dll" 6)"
 for i in 5 4 3 2 1 0; do
     click_arrow 0
+    check "back to icon $i on the screen" screen_shows "$(expected "$dll" $i)"
     copy
-    check "back to icon $i" clipboard_is "$(expected "$dll" $i)"
+    check "back to icon $i on the clipboard" clipboard_is "$(expected "$dll" $i)"
 done
+check "both arrows' places as at the first icon again" arrows hidden shown
 
 # Copy with the button and with the menu.
 clear_clipboard
@@ -147,8 +189,9 @@ xdotool key alt+o
 window --name 'ファイルを開く' >/dev/null
 xdotool key Escape
 gone_within --name 'ファイルを開く' || true
+check "cancel leaves the picture" screen_shows "$(expected "$dll" 0)"
 copy
-check "cancel changes nothing" clipboard_is "$(expected "$dll" 0)"
+check "cancel leaves the copy" clipboard_is "$(expected "$dll" 0)"
 
 # The about window: Alt+H and the item, closed with Esc, then with Enter.
 for key in Escape Return; do

@@ -9,7 +9,7 @@ packages=(
     libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
-    appstream desktop-file-utils dpkg-dev
+    appstream desktop-file-utils dpkg-dev debootstrap
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
     # fonts for the Japanese captions
     fonts-noto-cjk

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QRegularExpression>
 
 namespace quorvane::platform {
 namespace {
@@ -59,16 +58,6 @@ std::optional<QString> runRealDialog(QWidget* owner, const FileDialogRequest& re
 
 void setFileDialogHandler(FileDialogHandler handler) {
     fileDialogHandler() = std::move(handler);
-}
-
-bool matchesFilterPatterns(const QString& fileName, const QString& patterns) {
-    for (const QString& p : splitPatterns(patterns)) {
-        const QRegularExpression rx(QRegularExpression::wildcardToRegularExpression(p),
-                                    QRegularExpression::CaseInsensitiveOption);
-        if (rx.match(fileName).hasMatch())
-            return true;
-    }
-    return false;
 }
 
 CommonDialog::CommonDialog(QWidget* owner) : QObject(owner), m_owner(owner) {}

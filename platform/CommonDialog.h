@@ -33,10 +33,6 @@ using FileDialogHandler = std::function<std::optional<QString>(const FileDialogR
 // Replaces the real dialog (tests answer it); an empty handler restores the real one.
 void setFileDialogHandler(FileDialogHandler handler);
 
-// Whether a file name matches one pattern list the way the open dialog matches it: without
-// regard to case, and "*.*" matching every name, with or without a dot.
-bool matchesFilterPatterns(const QString& fileName, const QString& patterns);
-
 class CommonDialog : public QObject {
   public:
     explicit CommonDialog(QWidget* owner);

@@ -47,6 +47,7 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
+gone() { for _ in $(seq 50); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.2; done; return 1; }
 # The client area and menu bar of the window that xdotool finds, as the screen shows it.
 snap() { import -window "$(window --name '^Quorvane$')" "$1"; }
 
@@ -56,7 +57,6 @@ pids+=($!)
 sleep 2
 snap "$work/built.png"
 kill "${pids[-1]}"
-gone() { for _ in $(seq 50); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.2; done; return 1; }
 gone --name '^Quorvane$' || fail "the built program did not end"
 
 chroot "$root" env DISPLAY=127.0.0.1:$number HOME=/root /usr/bin/quorvane >"$work/program.log" 2>&1 &

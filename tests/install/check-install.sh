@@ -7,6 +7,17 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 source "$(dirname "$0")/common.sh"
+
+# Starts ROOT/usr/bin/quorvane through its link and checks that it keeps running until ended.
+check_program_stays_up() {
+    local root=$1 program
+    QT_QPA_PLATFORM=offscreen "$root/usr/bin/quorvane" >/dev/null 2>&1 &
+    program=$!
+    sleep 2
+    kill -0 $program 2>/dev/null || fail "the program from $root did not stay up"
+    kill $program
+}
+
 check_program_dir "$root"
 # The desktop entry and the AppStream metainfo are valid; the icon is in the hicolor theme.
 desktop-file-validate "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "desktop entry"

@@ -12,13 +12,3 @@ check_program_dir() {
     [ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane is not a link to the program"
     [ -x "$root/usr/bin/quorvane" ] || fail "bin/quorvane does not lead to an executable"
 }
-
-# Starts ROOT/usr/bin/quorvane through its link and checks that it keeps running until ended.
-check_program_stays_up() {
-    local root=$1 program
-    QT_QPA_PLATFORM=offscreen "$root/usr/bin/quorvane" >/dev/null 2>&1 &
-    program=$!
-    sleep 2
-    kill -0 $program 2>/dev/null || fail "the program from $root did not stay up"
-    kill $program
-}

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=OFF \
     -DQUORVANE_GUI=OFF >/dev/null
-cmake --build build-bench --target icon_bench quorvane-icons >/dev/null
+cmake --build build-bench --target icon_bench quorvane-icons quorvane-icons-static-runtime >/dev/null
 tool=build-bench/bin/quorvane-icons
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
@@ -48,6 +48,24 @@ r = json.load(open(sys.argv[1]))["results"]
 ours, theirs = r[0], r[1]
 fmt = lambda x: f"{x['mean']*1e3:.2f} ms"
 print(f"| {os.path.basename(sys.argv[2])} ({sys.argv[3]}) | {fmt(ours)} | {fmt(theirs)} | {theirs['mean']/ours['mean']:.1f}× |")
+PY
+done
+
+echo
+echo "### Start-up of the tool against \`/bin/true\` (hyperfine, mean ± σ)"
+echo
+echo "| command | as shipped (libstdc++ shared) | libstdc++ linked in | \`/bin/true\` |"
+echo "|---|---|---|---|"
+for args in --version "count $wine/shell32.dll"; do
+    # shellcheck disable=SC2086 # ARGS is two words on purpose
+    hyperfine -N --warmup 20 --runs 500 --export-json "$json" \
+        "$tool $args" "build-bench/bench/quorvane-icons-static-runtime $args" /bin/true >/dev/null 2>&1
+    python3 - "$json" "${args/$wine\//}" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+true = r[2]["mean"]
+fmt = lambda x: f"{x['mean']*1e3:.2f} ± {x['stddev']*1e3:.2f} ms ({x['mean']/true:.2f}×)"
+print(f"| `quorvane-icons {sys.argv[2]}` | {fmt(r[0])} | {fmt(r[1])} | {true*1e3:.2f} ms |")
 PY
 done
 rm -rf "$out" "$json"

@@ -22,12 +22,14 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 build-bench/bench/startup_bench --first-frame # a first start that also brings up the session's services
-for i in $(seq "$runs"); do
+for _ in $(seq "$runs"); do
     build-bench/bench/startup_bench_bare "$(date +%s%N)" >>"$work/bare"
     build-bench/bench/startup_bench_bare_ja "$(date +%s%N)" >>"$work/bare_ja"
     build-bench/bench/startup_bench "$(date +%s%N)" "${files[@]}" >>"$work/quorvane"
@@ -36,7 +38,7 @@ done
 # database (fontconfig reading its configuration and the list of installed fonts).
 for bench in "${benches[@]}"; do
     valgrind --tool=callgrind --callgrind-out-file="$work/$bench.%p.cg" \
-        build-bench/bench/$bench --first-frame >/dev/null 2>&1 &
+        "build-bench/bench/$bench" --first-frame >/dev/null 2>&1 &
     wait $!
     out=$(ls "$work/$bench".$!.cg)
     total=$(callgrind_annotate "$out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')

@@ -160,7 +160,7 @@ Result<IconFile> IconFile::openPe(const Source& source, std::uint32_t peOffset) 
     constexpr std::uint32_t kResourceDirectory = 2;
     if (!NumberOfRvaAndSizes || *NumberOfRvaAndSizes <= kResourceDirectory)
         return file; // no resource directory: no icons
-    auto resourceRva = optional.u32(directoriesAt + 8 * kResourceDirectory);
+    auto resourceRva = optional.u32(directoriesAt + std::size_t{8} * kResourceDirectory);
     if (!resourceRva)
         return file;
     if (*resourceRva == 0)

@@ -240,15 +240,17 @@ IconBitmap scaleToIconSize(const IconBitmap& src) {
     out.width = kIconSize;
     out.height = kIconSize;
     out.hasAlpha = src.hasAlpha;
-    out.pixels.resize(kIconSize * kIconSize);
-    out.mask.resize(kIconSize * kIconSize);
+    out.pixels.resize(kIconPixels);
+    out.mask.resize(kIconPixels);
     const std::size_t sw = static_cast<std::size_t>(src.width);
     const std::size_t sh = static_cast<std::size_t>(src.height);
 
     for (int y = 0; y < kIconSize; ++y) {
         for (int x = 0; x < kIconSize; ++x) {
-            std::size_t mx = std::min(sw - 1, (2 * std::size_t(x) + 1) * sw / (2 * kIconSize));
-            std::size_t my = std::min(sh - 1, (2 * std::size_t(y) + 1) * sh / (2 * kIconSize));
+            std::size_t mx =
+                std::min(sw - 1, (2 * std::size_t(x) + 1) * sw / (2 * std::size_t{kIconSize}));
+            std::size_t my =
+                std::min(sh - 1, (2 * std::size_t(y) + 1) * sh / (2 * std::size_t{kIconSize}));
             out.mask[std::size_t(y) * kIconSize + std::size_t(x)] = src.mask[my * sw + mx];
         }
     }

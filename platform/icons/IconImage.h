@@ -11,6 +11,7 @@
 namespace quorvane::icons {
 
 inline constexpr int kIconSize = 32;
+inline constexpr std::size_t kIconPixels = std::size_t{kIconSize} * kIconSize;
 inline constexpr int kMaxDibDimension = 1024;
 inline constexpr int kMaxPngDimension = 4096;
 

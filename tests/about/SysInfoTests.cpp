@@ -52,13 +52,13 @@ class SysInfo : public ::testing::Test {
         EXPECT_EQ(openRegistryKeys(), 0); // every way out closed its key
     }
 
-    void value(const QString& key, const char* name, RegistryValue v) {
+    void value(const QString& key, const char* name, const RegistryValue& v) {
         hive[key].values.insert(QString::fromLatin1(name).toLower(), v);
     }
 
     // A program file that can be started, in a folder of its own.
     QString makeProgram(const QString& name) {
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         QDir().mkpath(QFileInfo(path).absolutePath());
         std::ofstream(path.toStdString()) << "#!/bin/sh\n";
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

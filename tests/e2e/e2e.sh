@@ -19,15 +19,16 @@ exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 unset QT_QPA_PLATFORM
 openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
 pid=
 cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "${viewer_pid:-}" ] && kill "$viewer_pid" 2>/dev/null || true
+    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+    if [ -n "${viewer_pid:-}" ]; then kill "$viewer_pid" 2>/dev/null || true; fi
     kill $wm $xvfb 2>/dev/null || true
     rm -rf "$work"
 }

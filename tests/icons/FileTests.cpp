@@ -88,7 +88,7 @@ TEST(IconFiles, CountsByContent) {
 
 TEST(IconFiles, GroupOrderAndLanguages) {
     std::vector<ResourceSpec> resources;
-    auto add = [&](ResourceId name, std::uint16_t id, std::uint32_t colour,
+    auto add = [&](const ResourceId& name, std::uint16_t id, std::uint32_t colour,
                    std::uint16_t language = 0) {
         for (auto& r : iconGroupResources(name, {{32, 32, 32, id, flatImage(colour)}}, language))
             resources.push_back(r);

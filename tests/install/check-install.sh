@@ -6,6 +6,7 @@ build=$1
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+# shellcheck source=tests/install/common.sh
 source "$(dirname "$0")/common.sh"
 
 # Starts ROOT/usr/bin/quorvane through its link and checks that it keeps running until ended.

@@ -5,18 +5,23 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 packages=(
     # build
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config clang-format
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
-    appstream desktop-file-utils dpkg-dev debootstrap
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
+    # the manual pages, the Debian package and its checks
+    scdoc dpkg-dev file lintian devscripts appstream desktop-file-utils debootstrap
     # fonts for the Japanese captions
     fonts-noto-cjk
     # real Windows files and independent readers used as test oracles
     wine64 libwine fonts-wine nsis icoutils imagemagick binutils-mingw-w64-x86-64
     # a real X server for screenshots and desktop tests
-    xvfb xauth x11-apps xdotool xclip openbox
+    xvfb xauth x11-apps x11-utils xdotool xclip openbox
+    # linters
+    clang-format clang-tidy shellcheck
+    # benchmarks
+    hyperfine valgrind dbus time python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,30 +1,38 @@
 #!/usr/bin/env bash
-# Checks the formatting, then builds Quorvane and runs every test: the normal build, an
-# ASan+UBSan build, and the fuzzer (regression inputs replayed, then a short run that starts
-# from real Windows files).
+# Checks the formatting and the linters, then builds Quorvane and runs every test: the normal
+# build, an ASan+UBSan build, the Debian package's build (checked with lintian and
+# hardening-check, then installed into a fresh Debian root), and the fuzzer (regression inputs
+# replayed, then a short run that starts from real Windows files). The builds are the presets
+# of CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-60}
 
-echo "== formatting"
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+echo "== formatting and shell scripts"
+tools/dev/sources.sh '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+tools/dev/sources.sh '*.sh' | xargs -0 shellcheck
 
 echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_GUI=ON >/dev/null
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$jobs"
+echo "== clang-tidy"
+tools/dev/clang-tidy.sh build
+ctest --preset dev -j "$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and test"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON -DQUORVANE_GUI=ON >/dev/null
-cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+echo "== Debian package"
+cmake --preset package >/dev/null
+cmake --build --preset package -j "$jobs"
+tests/install/check-deb.sh build-package
 
 echo "== fuzz the icon reader"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUORVANE_FUZZ=ON -DQUORVANE_GUI=OFF -DQUORVANE_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs" --target icon_reader_fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
 fuzzer=build-fuzz/fuzz/icon_reader_fuzz
 "$fuzzer" -runs=0 fuzz/regressions
 samples=build-fuzz/samples

@@ -192,7 +192,7 @@ int commandRender(const std::string& path, const std::string& indexText, const s
     auto icon = extractIcon(*opened->source, index);
     if (!icon)
         return noIcon(path, index, icon.error());
-    std::vector<std::uint32_t> pixels(kIconSize * kIconSize, 0xFFFFFFFFu);
+    std::vector<std::uint32_t> pixels(kIconPixels, 0xFFFFFFFFu);
     drawIconBitmap(Surface{pixels.data(), kIconSize, kIconSize, kIconSize}, 0, 0, *icon);
     std::vector<std::uint8_t> rgb;
     rgb.reserve(pixels.size() * 3);

@@ -82,14 +82,15 @@ QImage programIcon() {
         if (!bitmap)
             return QImage();
         // Transparent where the mask lets the background through.
-        QImage image(bitmap->width, bitmap->height, QImage::Format_ARGB32);
-        for (int y = 0; y < bitmap->height; ++y)
-            for (int x = 0; x < bitmap->width; ++x) {
-                const std::size_t i = std::size_t(y) * std::size_t(bitmap->width) + std::size_t(x);
-                const std::uint32_t pixel = bitmap->pixels[i];
-                image.setPixel(x, y,
-                               bitmap->hasAlpha ? pixel
-                                                : (bitmap->mask[i] ? 0u : (pixel | 0xFF000000u)));
+        QImage image(bitmap->width(), bitmap->height(), QImage::Format_ARGB32);
+        for (int y = 0; y < bitmap->height(); ++y)
+            for (int x = 0; x < bitmap->width(); ++x) {
+                const std::size_t i =
+                    std::size_t(y) * std::size_t(bitmap->width()) + std::size_t(x);
+                const std::uint32_t pixel = bitmap->pixels()[i];
+                image.setPixel(
+                    x, y,
+                    bitmap->hasAlpha() ? pixel : (bitmap->mask()[i] ? 0u : (pixel | 0xFF000000u)));
             }
         return image;
     }();

@@ -2,6 +2,7 @@
 #include "IconFile.h"
 
 #include "ByteReader.h"
+#include "Records.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,19 +10,8 @@
 namespace quorvane::icons {
 namespace {
 
-constexpr std::uint16_t kRtIcon = 3;
-constexpr std::uint16_t kRtGroupIcon = 14;
-constexpr std::uint16_t kNeRtIcon = 0x8003;
-constexpr std::uint16_t kNeRtGroupIcon = 0x800E;
-constexpr std::uint32_t kHighBit = 0x80000000u;
-constexpr std::size_t kDirectoryHeaderSize = 16; // IMAGE_RESOURCE_DIRECTORY
-constexpr std::size_t kDirectoryEntrySize = 8;   // IMAGE_RESOURCE_DIRECTORY_ENTRY
-constexpr std::size_t kDataEntrySize = 16;       // IMAGE_RESOURCE_DATA_ENTRY
-constexpr std::size_t kSectionHeaderSize = 40;   // IMAGE_SECTION_HEADER
-constexpr std::size_t kGroupEntrySize = 14;      // GRPICONDIRENTRY
-constexpr std::size_t kIcoEntrySize = 16;        // ICONDIRENTRY
-constexpr std::size_t kNameInfoSize = 12;        // NE NAMEINFO
-constexpr std::size_t kTypeInfoSize = 8;         // NE TYPEINFO without its NAMEINFOs
+using namespace records;
+constexpr std::uint32_t kHighBit = ImageResourceDirectoryEntry::kHighBit;
 
 std::string utf16ToUtf8(const ByteReader& chars, std::size_t count) {
     std::string out;
@@ -55,36 +45,59 @@ std::string utf16ToUtf8(const ByteReader& chars, std::size_t count) {
     return out;
 }
 
-// The fields that GRPICONDIRENTRY and ICONDIRENTRY share, from bWidth to dwBytesInRes; the
-// caller has checked that the entry lies inside the data.
-IconDirEntry readEntryFields(const ByteReader& data, std::size_t at) {
+// The fields that GRPICONDIRENTRY and ICONDIRENTRY share; `entry` holds the whole record.
+IconDirEntry readEntryFields(const ByteReader& entry) {
+    using F = IconDirEntryFields;
     IconDirEntry e;
-    e.bWidth = *data.u8(at);
-    e.bHeight = *data.u8(at + 1);
-    e.bColorCount = *data.u8(at + 2);
-    e.bReserved = *data.u8(at + 3);
-    e.wPlanes = *data.u16(at + 4);
-    e.wBitCount = *data.u16(at + 6);
-    e.dwBytesInRes = *data.u32(at + 8);
+    e.bWidth = *entry.u8(F::bWidth);
+    e.bHeight = *entry.u8(F::bHeight);
+    e.bColorCount = *entry.u8(F::bColorCount);
+    e.bReserved = *entry.u8(F::bReserved);
+    e.wPlanes = *entry.u16(F::wPlanes);
+    e.wBitCount = *entry.u16(F::wBitCount);
+    e.dwBytesInRes = *entry.u32(F::dwBytesInRes);
     return e;
 }
 
-// GRPICONDIR followed by GRPICONDIRENTRYs; entries that the data does not hold are dropped.
-std::vector<IconDirEntry> parseGroupDirectory(const ByteReader& data) {
+// The entries of an ICONDIR or GRPICONDIR (`Entry` the record of one entry) that `data`
+// holds, of the idCount it claims; TooLarge when it holds more than kMaxGroupEntries.
+template <typename Entry>
+Result<std::vector<IconDirEntry>> parseDirectory(const ByteReader& data, std::uint16_t idCount) {
+    const std::size_t held =
+        data.size() < IconDir::kSize ? 0 : (data.size() - IconDir::kSize) / Entry::kSize;
+    if (std::min<std::size_t>(idCount, held) > kMaxGroupEntries)
+        return fail(IconError::TooLarge);
     std::vector<IconDirEntry> entries;
-    auto idCount = data.u16(4);
-    if (!idCount)
-        return entries;
-    std::size_t fits = data.size() >= 6 ? (data.size() - 6) / kGroupEntrySize : 0;
-    std::size_t count = std::min<std::size_t>(*idCount, fits);
-    entries.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::size_t at = 6 + i * kGroupEntrySize;
-        IconDirEntry e = readEntryFields(data, at);
-        e.nId = *data.u16(at + 12);
+    for (std::size_t i = 0; i < idCount; ++i) {
+        auto record = data.sub(IconDir::kSize + i * Entry::kSize, Entry::kSize);
+        if (!record)
+            break; // entries that the data does not hold are dropped
+        IconDirEntry e = readEntryFields(*record);
+        if constexpr (Entry::kSize == GrpIconDirEntry::kSize)
+            e.nId = *record->u16(GrpIconDirEntry::nId);
+        else
+            e.dwImageOffset = *record->u32(IconDirEntryRecord::dwImageOffset);
         entries.push_back(e);
     }
     return entries;
+}
+
+Result<std::vector<IconDirEntry>> parseGroupDirectory(const ByteReader& data) {
+    auto idCount = data.u16(IconDir::idCount);
+    if (!idCount)
+        return std::vector<IconDirEntry>{};
+    return parseDirectory<GrpIconDirEntry>(data, *idCount);
+}
+
+// The place of `length` bytes at `offset`, cut at the end of the source: what an entry claims
+// beyond the file costs nothing, and only what is there counts against kMaxImageBytes.
+Result<ImageLocation> cutAtEnd(const Source& source, std::uint64_t offset, std::uint64_t length) {
+    if (offset > source.size())
+        return fail(IconError::Malformed);
+    const ImageLocation location{offset, std::min(length, source.size() - offset)};
+    if (location.length > kMaxImageBytes)
+        return fail(IconError::TooLarge);
+    return location;
 }
 
 } // namespace
@@ -105,116 +118,132 @@ std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries)
 }
 
 Result<IconFile> IconFile::open(const Source& source) {
-    auto head = source.readUpTo(0, 64);
+    auto head = source.readUpTo(0, ImageDosHeader::kSize);
     if (!head)
         return fail(head.error());
     ByteReader dos(*head);
-    auto magic = dos.u16(0);
-    if (magic == 0x5A4D) { // "MZ"
-        auto e_lfanew = dos.u32(0x3C);
+    auto magic = dos.u16(ImageDosHeader::e_magic);
+    if (magic == ImageDosHeader::kMagic) {
+        auto e_lfanew = dos.u32(ImageDosHeader::e_lfanew);
         if (!e_lfanew)
             return fail(IconError::NotIconFile);
-        auto signature = source.readUpTo(*e_lfanew, 4);
+        auto signature = source.readUpTo(*e_lfanew, kPeSignatureSize);
         if (!signature)
             return fail(IconError::NotIconFile);
         ByteReader sig(*signature);
-        if (sig.u32(0) == 0x00004550u) // "PE\0\0"
+        if (sig.u32(0) == kPeSignature)
             return openPe(source, *e_lfanew);
-        if (sig.u16(0) == 0x454Eu) // "NE"
+        if (sig.u16(0) == kNeSignature)
             return openNe(source, *e_lfanew);
         return fail(IconError::NotIconFile); // DOS-only, LE, LX and the like
     }
-    // ICONDIR: idReserved 0, idType 1 (2 would be a cursor).
-    if (magic == 0 && dos.u16(2) == 1)
+    if (magic == 0 && dos.u16(IconDir::idType) == IconDir::kIconType)
         return openIco(source);
     return fail(IconError::NotIconFile);
 }
 
+// PE: the file header and optional header lead to the resource directory's RVA; the section
+// table maps RVAs to the file; the root of the resource tree names the RT_GROUP_ICON and
+// RT_ICON directories.
 Result<IconFile> IconFile::openPe(const Source& source, std::uint32_t peOffset) {
     IconFile file(source);
     file.m_kind = FileKind::Pe;
-    auto coffBytes = source.read(std::uint64_t(peOffset) + 4, 20); // IMAGE_FILE_HEADER
-    if (!coffBytes)
+    const std::uint64_t fileHeaderAt = std::uint64_t(peOffset) + kPeSignatureSize;
+    auto fileHeaderBytes = source.read(fileHeaderAt, ImageFileHeader::kSize);
+    if (!fileHeaderBytes)
         return fail(IconError::Malformed);
-    ByteReader coff(*coffBytes);
-    std::uint16_t NumberOfSections = *coff.u16(2);
-    std::uint16_t SizeOfOptionalHeader = *coff.u16(16);
-    std::uint64_t optionalAt = std::uint64_t(peOffset) + 24;
+    ByteReader fileHeader(*fileHeaderBytes);
+    const std::uint16_t NumberOfSections = *fileHeader.u16(ImageFileHeader::NumberOfSections);
+    const std::uint16_t SizeOfOptionalHeader =
+        *fileHeader.u16(ImageFileHeader::SizeOfOptionalHeader);
+    const std::uint64_t optionalAt = fileHeaderAt + ImageFileHeader::kSize;
     auto optionalBytes = source.read(optionalAt, SizeOfOptionalHeader);
     if (!optionalBytes)
         return fail(IconError::Malformed);
     ByteReader optional(*optionalBytes);
-    auto Magic = optional.u16(0);
+    auto Magic = optional.u16(ImageOptionalHeader::Magic);
     std::uint64_t countAt = 0;
     std::uint64_t directoriesAt = 0;
-    if (Magic == 0x10B) { // PE32
-        countAt = 92;
-        directoriesAt = 96;
-    } else if (Magic == 0x20B) { // PE32+
-        countAt = 108;
-        directoriesAt = 112;
+    if (Magic == ImageOptionalHeader::kPe32Magic) {
+        countAt = ImageOptionalHeader::NumberOfRvaAndSizes32;
+        directoriesAt = ImageOptionalHeader::DataDirectory32;
+    } else if (Magic == ImageOptionalHeader::kPe32PlusMagic) {
+        countAt = ImageOptionalHeader::NumberOfRvaAndSizes64;
+        directoriesAt = ImageOptionalHeader::DataDirectory64;
     } else {
         return fail(IconError::Malformed);
     }
     auto NumberOfRvaAndSizes = optional.u32(countAt);
-    constexpr std::uint32_t kResourceDirectory = 2;
-    if (!NumberOfRvaAndSizes || *NumberOfRvaAndSizes <= kResourceDirectory)
+    if (!NumberOfRvaAndSizes || *NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_RESOURCE)
         return file; // no resource directory: no icons
-    auto resourceRva = optional.u32(directoriesAt + std::size_t{8} * kResourceDirectory);
-    if (!resourceRva)
-        return file;
-    if (*resourceRva == 0)
+    auto resourceRva = optional.u32(
+        directoriesAt + std::size_t{ImageDataDirectory::kSize} * IMAGE_DIRECTORY_ENTRY_RESOURCE +
+        ImageDataDirectory::VirtualAddress);
+    if (!resourceRva || *resourceRva == 0)
         return file;
     file.m_resourceRva = *resourceRva;
-
-    if (NumberOfSections > kMaxSections)
-        return fail(IconError::TooLarge);
-    auto sectionBytes =
-        source.read(optionalAt + SizeOfOptionalHeader, NumberOfSections * kSectionHeaderSize);
-    if (!sectionBytes)
-        return fail(IconError::Malformed);
-    ByteReader sections(*sectionBytes);
-    file.m_sections.reserve(NumberOfSections);
-    for (std::size_t i = 0; i < NumberOfSections; ++i) {
-        std::size_t at = i * kSectionHeaderSize;
-        file.m_sections.push_back(
-            {*sections.u32(at + 12), *sections.u32(at + 16), *sections.u32(at + 20)});
-    }
-
-    auto root = file.readDirectoryHeader(0);
-    if (!root)
-        return fail(root.error());
-    auto rootEntries = file.readRva(file.m_resourceRva + kDirectoryHeaderSize,
-                                    root->entries * kDirectoryEntrySize);
-    if (!rootEntries)
-        return fail(rootEntries.error());
-    ByteReader types(*rootEntries);
-    for (std::uint32_t i = 0; i < root->entries; ++i) {
-        std::uint32_t Name = *types.u32(i * kDirectoryEntrySize);
-        std::uint32_t OffsetToData = *types.u32(i * kDirectoryEntrySize + 4);
-        if ((Name & kHighBit) || !(OffsetToData & kHighBit))
-            continue; // named types are never icons; a type must lead to a directory
-        std::optional<DirectoryLevel>* slot = nullptr;
-        if (Name == kRtGroupIcon)
-            slot = &file.m_groupDir;
-        else if (Name == kRtIcon)
-            slot = &file.m_iconDir;
-        if (!slot || *slot)
-            continue;
-        auto level = file.readDirectoryHeader(OffsetToData & ~kHighBit);
-        if (!level)
-            return fail(level.error());
-        // The whole entry array must be there for the count to be believed.
-        if (!file.rvaToOffset(std::uint64_t(file.m_resourceRva) + level->rel + kDirectoryHeaderSize,
-                              std::uint64_t(level->entries) * kDirectoryEntrySize))
-            return fail(IconError::Malformed);
-        *slot = *level;
-    }
+    if (auto sections = file.readSections(optionalAt + SizeOfOptionalHeader, NumberOfSections);
+        !sections)
+        return fail(sections.error());
+    if (auto found = file.findIconDirectories(); !found)
+        return fail(found.error());
     file.m_groupCount = file.m_groupDir ? file.m_groupDir->entries : 0;
     return file;
 }
 
-Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t length) const {
+Result<void> IconFile::readSections(std::uint64_t at, std::uint16_t count) {
+    auto tableBytes = m_source->read(at, std::uint64_t(count) * ImageSectionHeader::kSize);
+    if (!tableBytes)
+        return fail(IconError::Malformed);
+    ByteReader table(*tableBytes);
+    m_sections.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        ByteReader header = *table.sub(i * ImageSectionHeader::kSize, ImageSectionHeader::kSize);
+        m_sections.push_back({*header.u32(ImageSectionHeader::VirtualAddress),
+                              *header.u32(ImageSectionHeader::SizeOfRawData),
+                              *header.u32(ImageSectionHeader::PointerToRawData)});
+    }
+    return {};
+}
+
+Result<void> IconFile::findIconDirectories() {
+    auto root = readDirectoryHeader(0);
+    if (!root)
+        return fail(root.error());
+    auto rootEntries = readDirectoryEntries(*root);
+    if (!rootEntries)
+        return fail(rootEntries.error());
+    ByteReader types(*rootEntries);
+    using Entry = ImageResourceDirectoryEntry;
+    for (std::uint32_t i = 0; i < root->entries; ++i) {
+        ByteReader entry = *types.sub(std::uint64_t(i) * Entry::kSize, Entry::kSize);
+        const std::uint32_t Name = *entry.u32(Entry::Name);
+        const std::uint32_t OffsetToData = *entry.u32(Entry::OffsetToData);
+        if ((Name & kHighBit) || !(OffsetToData & kHighBit))
+            continue; // named types are never icons; a type must lead to a directory
+        std::optional<DirectoryLevel>* slot = nullptr;
+        if (Name == RT_GROUP_ICON)
+            slot = &m_groupDir;
+        else if (Name == RT_ICON)
+            slot = &m_iconDir;
+        if (!slot || *slot)
+            continue;
+        auto level = readDirectoryHeader(OffsetToData & ~kHighBit);
+        if (!level)
+            return fail(level.error());
+        // The whole entry array must be there for the count to be believed.
+        if (!rvaToOffset(std::uint64_t(m_resourceRva) + level->rel + ImageResourceDirectory::kSize,
+                         std::uint64_t(level->entries) * Entry::kSize))
+            return fail(IconError::Malformed);
+        *slot = *level;
+    }
+    return {};
+}
+
+// The file offset of `length` bytes at `rva`: they must lie inside one section's raw data and,
+// when withinFile, inside the file.
+Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t length,
+                                            bool withinFile) const {
     for (const SectionRange& s : m_sections) {
         if (rva < s.virtualAddress)
             continue;
@@ -223,34 +252,43 @@ Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t len
             continue;
         if (length > s.rawSize - into)
             return fail(IconError::Malformed);
-        return std::uint64_t(s.rawOffset) + into;
+        const std::uint64_t offset = std::uint64_t(s.rawOffset) + into;
+        if (withinFile && (offset > m_source->size() || length > m_source->size() - offset))
+            return fail(IconError::Malformed);
+        return offset;
     }
     return fail(IconError::Malformed);
 }
 
-Result<std::vector<std::uint8_t>> IconFile::readRva(std::uint64_t rva, std::uint64_t length,
-                                                    bool allowShort) const {
+Result<std::vector<std::uint8_t>> IconFile::readRva(std::uint64_t rva, std::uint64_t length) const {
     auto offset = rvaToOffset(rva, length);
     if (!offset)
         return fail(offset.error());
-    return allowShort ? m_source->readUpTo(*offset, length) : m_source->read(*offset, length);
+    return m_source->read(*offset, length);
 }
 
 Result<IconFile::DirectoryLevel> IconFile::readDirectoryHeader(std::uint32_t rel) const {
-    auto bytes = readRva(std::uint64_t(m_resourceRva) + rel, kDirectoryHeaderSize);
+    auto bytes = readRva(std::uint64_t(m_resourceRva) + rel, ImageResourceDirectory::kSize);
     if (!bytes)
         return fail(bytes.error());
     ByteReader header(*bytes);
-    std::uint32_t entries = std::uint32_t(*header.u16(12)) + *header.u16(14);
+    std::uint32_t entries =
+        std::uint32_t(*header.u16(ImageResourceDirectory::NumberOfNamedEntries)) +
+        *header.u16(ImageResourceDirectory::NumberOfIdEntries);
     return DirectoryLevel{rel, entries};
 }
 
-// Follows a name-level entry to its language directory and returns the data of the first
+Result<std::vector<std::uint8_t>>
+IconFile::readDirectoryEntries(const DirectoryLevel& level) const {
+    return readRva(std::uint64_t(m_resourceRva) + level.rel + ImageResourceDirectory::kSize,
+                   std::uint64_t(level.entries) * ImageResourceDirectoryEntry::kSize);
+}
+
+// Follows a name-level entry to its language directory and finds the data of the first
 // language. The tree is walked at fixed depth, so a directory that points back at itself
 // cannot make the walk loop.
-Result<std::vector<std::uint8_t>> IconFile::readFirstLanguage(std::uint32_t subdirField,
-                                                              std::uint64_t maxBytes,
-                                                              std::uint16_t* language) const {
+Result<IconFile::DataExtent> IconFile::firstLanguage(std::uint32_t subdirField,
+                                                     std::uint64_t maxBytes) const {
     if (!(subdirField & kHighBit))
         return fail(IconError::Malformed);
     auto languages = readDirectoryHeader(subdirField & ~kHighBit);
@@ -258,24 +296,33 @@ Result<std::vector<std::uint8_t>> IconFile::readFirstLanguage(std::uint32_t subd
         return fail(languages.error());
     if (languages->entries == 0)
         return fail(IconError::Malformed);
-    auto first = readRva(std::uint64_t(m_resourceRva) + languages->rel + kDirectoryHeaderSize,
-                         kDirectoryEntrySize);
-    if (!first)
-        return fail(first.error());
-    std::uint32_t OffsetToData = *ByteReader(*first).u32(4);
-    if (language)
-        *language = static_cast<std::uint16_t>(*ByteReader(*first).u32(0));
+    using Entry = ImageResourceDirectoryEntry;
+    auto firstBytes =
+        readRva(std::uint64_t(m_resourceRva) + languages->rel + ImageResourceDirectory::kSize,
+                Entry::kSize);
+    if (!firstBytes)
+        return fail(firstBytes.error());
+    ByteReader first(*firstBytes);
+    const std::uint32_t OffsetToData = *first.u32(Entry::OffsetToData);
     if (OffsetToData & kHighBit)
         return fail(IconError::Malformed); // a fourth level: not a resource tree we know
-    auto dataEntry = readRva(std::uint64_t(m_resourceRva) + OffsetToData, kDataEntrySize);
-    if (!dataEntry)
-        return fail(dataEntry.error());
-    ByteReader entry(*dataEntry);
-    std::uint32_t dataRva = *entry.u32(0);
-    std::uint32_t Size = *entry.u32(4);
-    if (Size > maxBytes)
+    auto dataEntryBytes =
+        readRva(std::uint64_t(m_resourceRva) + OffsetToData, ImageResourceDataEntry::kSize);
+    if (!dataEntryBytes)
+        return fail(dataEntryBytes.error());
+    ByteReader dataEntry(*dataEntryBytes);
+    const std::uint32_t dataRva = *dataEntry.u32(ImageResourceDataEntry::OffsetToData);
+    const std::uint32_t Size = *dataEntry.u32(ImageResourceDataEntry::Size);
+    // The data must lie inside its section; where the section runs past the end of the file,
+    // the data is cut there.
+    auto offset = rvaToOffset(dataRva, Size, false);
+    if (!offset)
+        return fail(offset.error());
+    const std::uint64_t present =
+        *offset > m_source->size() ? 0 : std::min<std::uint64_t>(Size, m_source->size() - *offset);
+    if (present > maxBytes)
         return fail(IconError::TooLarge);
-    return readRva(dataRva, Size, true);
+    return DataExtent{*offset, Size, static_cast<std::uint16_t>(*first.u32(Entry::Name))};
 }
 
 Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
@@ -284,13 +331,12 @@ Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
         name.id = static_cast<std::uint16_t>(nameField);
         return name;
     }
-    // IMAGE_RESOURCE_DIR_STRING_U: a 16-bit length, then that many UTF-16 units.
-    std::uint64_t at = std::uint64_t(m_resourceRva) + (nameField & ~kHighBit);
-    auto lengthBytes = readRva(at, 2);
+    const std::uint64_t at = std::uint64_t(m_resourceRva) + (nameField & ~kHighBit);
+    auto lengthBytes = readRva(at + ImageResourceDirStringU::Length, 2);
     if (!lengthBytes)
         return fail(lengthBytes.error());
-    std::uint16_t Length = *ByteReader(*lengthBytes).u16(0);
-    auto chars = readRva(at + 2, std::uint64_t(Length) * 2);
+    const std::uint16_t Length = *ByteReader(*lengthBytes).u16(0);
+    auto chars = readRva(at + ImageResourceDirStringU::NameString, std::uint64_t(Length) * 2);
     if (!chars)
         return fail(chars.error());
     name.isId = false;
@@ -298,97 +344,93 @@ Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
     return name;
 }
 
+// NE: the header locates the resource table, whose RT_GROUP_ICON and RT_ICON types are kept.
 Result<IconFile> IconFile::openNe(const Source& source, std::uint32_t neOffset) {
     IconFile file(source);
     file.m_kind = FileKind::Ne;
-    auto headerBytes = source.read(neOffset, 0x40);
+    auto headerBytes = source.read(neOffset, ImageOs2Header::kSize);
     if (!headerBytes)
         return fail(IconError::Malformed);
     ByteReader header(*headerBytes);
-    std::uint16_t ne_rsrctab = *header.u16(0x24);
-    std::uint16_t ne_restab = *header.u16(0x26);
+    const std::uint16_t ne_rsrctab = *header.u16(ImageOs2Header::ne_rsrctab);
+    const std::uint16_t ne_restab = *header.u16(ImageOs2Header::ne_restab);
     if (ne_rsrctab == ne_restab)
         return file; // an empty resource table
-    std::uint64_t tableAt = std::uint64_t(neOffset) + ne_rsrctab;
-    auto tableBytes = source.readUpTo(tableAt, kMaxNeResourceTableBytes);
+    if (auto read = file.readNeResourceTable(std::uint64_t(neOffset) + ne_rsrctab); !read)
+        return fail(read.error());
+    file.m_groupCount = static_cast<std::uint32_t>(file.m_neGroups.size());
+    return file;
+}
+
+Result<void> IconFile::readNeResourceTable(std::uint64_t tableAt) {
+    auto tableBytes = m_source->readUpTo(tableAt, kMaxNeResourceTableBytes);
     if (!tableBytes)
         return fail(IconError::Malformed);
     ByteReader table(*tableBytes);
-    auto rscAlignShift = table.u16(0);
+    auto rscAlignShift = table.u16(NeResourceTable::rscAlignShift);
     if (!rscAlignShift)
         return fail(IconError::Malformed);
     if (*rscAlignShift > kMaxNeAlignShift)
         return fail(IconError::TooLarge);
 
     // Each TYPEINFO moves the position forward by at least 8 bytes, inside a bounded table.
-    std::uint64_t pos = 2;
+    std::uint64_t pos = NeResourceTable::rscTypes;
     bool seenGroups = false;
     bool seenIcons = false;
     while (true) {
-        auto rtTypeID = table.u16(pos);
+        auto rtTypeID = table.u16(pos + TypeInfo::rtTypeID);
         if (!rtTypeID)
             return fail(IconError::Malformed);
         if (*rtTypeID == 0)
             break;
-        auto rtResourceCount = table.u16(pos + 2);
+        auto rtResourceCount = table.u16(pos + TypeInfo::rtResourceCount);
         if (!rtResourceCount)
             return fail(IconError::Malformed);
-        std::uint64_t first = pos + kTypeInfoSize;
-        if (!table.has(first, std::uint64_t(*rtResourceCount) * kNameInfoSize))
+        auto names = table.sub(pos + TypeInfo::rtNameInfo,
+                               std::uint64_t(*rtResourceCount) * NameInfo::kSize);
+        if (!names)
             return fail(IconError::Malformed);
         std::vector<NeResource>* list = nullptr;
         if (*rtTypeID == kNeRtGroupIcon && !seenGroups) {
-            list = &file.m_neGroups;
+            list = &m_neGroups;
             seenGroups = true;
         } else if (*rtTypeID == kNeRtIcon && !seenIcons) {
-            list = &file.m_neIcons;
+            list = &m_neIcons;
             seenIcons = true;
         }
         for (std::uint64_t i = 0; list && i < *rtResourceCount; ++i) {
-            std::uint64_t at = first + i * kNameInfoSize;
+            ByteReader info = *names->sub(i * NameInfo::kSize, NameInfo::kSize);
             NeResource r;
-            r.offset = std::uint64_t(*table.u16(at)) << *rscAlignShift;
-            r.length = std::uint64_t(*table.u16(at + 2)) << *rscAlignShift;
-            r.rnID = *table.u16(at + 6);
-            if (r.rnID & 0x8000) {
-                r.name.id = r.rnID & 0x7FFF;
+            r.offset = std::uint64_t(*info.u16(NameInfo::rnOffset)) << *rscAlignShift;
+            r.length = std::uint64_t(*info.u16(NameInfo::rnLength)) << *rscAlignShift;
+            r.rnID = *info.u16(NameInfo::rnID);
+            if (r.rnID & NameInfo::kIntegerId) {
+                r.name.id = static_cast<std::uint16_t>(r.rnID & ~unsigned{NameInfo::kIntegerId});
             } else {
                 // A name is a length byte and that many characters, from the table's start.
                 r.name.isId = false;
                 auto length = table.u8(r.rnID);
-                if (length && table.has(std::uint64_t(r.rnID) + 1, *length)) {
-                    auto chars = table.bytes().subspan(r.rnID + 1, *length);
-                    r.name.name.assign(chars.begin(), chars.end());
+                if (length) {
+                    if (auto chars = table.sub(std::uint64_t(r.rnID) + 1, *length))
+                        r.name.name.assign(chars->bytes().begin(), chars->bytes().end());
                 }
             }
             list->push_back(std::move(r));
         }
-        pos = first + std::uint64_t(*rtResourceCount) * kNameInfoSize;
+        pos += TypeInfo::kSize + names->size();
     }
-    file.m_groupCount = static_cast<std::uint32_t>(file.m_neGroups.size());
-    return file;
+    return {};
 }
 
+// ICO: the header alone decides the count; the directory is read with the group.
 Result<IconFile> IconFile::openIco(const Source& source) {
     IconFile file(source);
     file.m_kind = FileKind::Ico;
-    auto headBytes = source.read(0, 6);
-    if (!headBytes)
+    auto head = source.read(0, IconDir::kSize);
+    if (!head)
         return fail(IconError::NotIconFile);
-    std::uint16_t idCount = *ByteReader(*headBytes).u16(4);
-    if (idCount == 0)
+    if (*ByteReader(*head).u16(IconDir::idCount) == 0)
         return fail(IconError::NotIconFile);
-    auto dirBytes = source.read(6, std::uint64_t(idCount) * kIcoEntrySize);
-    if (!dirBytes)
-        return fail(IconError::NotIconFile);
-    ByteReader dir(*dirBytes);
-    for (std::size_t i = 0; i < idCount; ++i) {
-        std::size_t at = i * kIcoEntrySize;
-        IconDirEntry e = readEntryFields(dir, at);
-        e.dwImageOffset = *dir.u32(at + 12);
-        file.m_icoGroup.entries.push_back(e);
-    }
-    file.m_icoGroup.name.id = 1;
     file.m_groupCount = 1;
     return file;
 }
@@ -397,71 +439,137 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
     if (index >= m_groupCount)
         return fail(IconError::OutOfRange);
     switch (m_kind) {
-    case FileKind::Ico:
-        return m_icoGroup;
+    case FileKind::Ico: {
+        auto head = m_source->read(0, IconDir::kSize);
+        if (!head)
+            return fail(head.error());
+        const std::uint16_t idCount = *ByteReader(*head).u16(IconDir::idCount);
+        if (idCount > kMaxGroupEntries)
+            return fail(IconError::TooLarge);
+        // Unlike a group resource, an .ico file's directory must be whole: a cut one gives
+        // a count of 1 and no icon.
+        auto dir =
+            m_source->read(0, IconDir::kSize + std::uint64_t(idCount) * IconDirEntryRecord::kSize);
+        if (!dir)
+            return fail(dir.error());
+        auto entries = parseDirectory<IconDirEntryRecord>(ByteReader(*dir), idCount);
+        if (!entries)
+            return fail(entries.error());
+        IconGroup group;
+        group.name.id = 1;
+        group.entries = std::move(*entries);
+        return group;
+    }
     case FileKind::Ne: {
         const NeResource& r = m_neGroups[index];
-        auto bytes = m_source->readUpTo(r.offset, std::min(r.length, kMaxGroupBytes));
+        auto bytes = m_source->readUpTo(r.offset, std::min(r.length, kMaxGroupDirectoryBytes));
         if (!bytes)
             return fail(bytes.error());
-        return IconGroup{r.name, parseGroupDirectory(ByteReader(*bytes))};
+        auto entries = parseGroupDirectory(ByteReader(*bytes));
+        if (!entries)
+            return fail(entries.error());
+        return IconGroup{r.name, std::move(*entries)};
     }
     case FileKind::Pe: {
+        using Entry = ImageResourceDirectoryEntry;
         auto entryBytes =
-            readRva(std::uint64_t(m_resourceRva) + m_groupDir->rel + kDirectoryHeaderSize +
-                        std::uint64_t(index) * kDirectoryEntrySize,
-                    kDirectoryEntrySize);
+            readRva(std::uint64_t(m_resourceRva) + m_groupDir->rel + ImageResourceDirectory::kSize +
+                        std::uint64_t(index) * Entry::kSize,
+                    Entry::kSize);
         if (!entryBytes)
             return fail(entryBytes.error());
         ByteReader entry(*entryBytes);
-        auto name = readPeName(*entry.u32(0));
+        auto name = readPeName(*entry.u32(Entry::Name));
         if (!name)
             return fail(name.error());
-        auto data = readFirstLanguage(*entry.u32(4), kMaxGroupBytes);
+        auto data = firstLanguage(*entry.u32(Entry::OffsetToData), kMaxGroupDirectoryBytes);
         if (!data)
             return fail(data.error());
-        return IconGroup{std::move(*name), parseGroupDirectory(ByteReader(*data))};
+        auto bytes = m_source->readUpTo(data->offset, data->length);
+        if (!bytes)
+            return fail(bytes.error());
+        auto entries = parseGroupDirectory(ByteReader(*bytes));
+        if (!entries)
+            return fail(entries.error());
+        return IconGroup{std::move(*name), std::move(*entries)};
     }
     }
     return fail(IconError::Malformed);
+}
+
+Result<const std::vector<IconFile::IdEntry>*> IconFile::iconIndex() const {
+    if (m_iconIndex)
+        return &*m_iconIndex;
+    std::vector<IdEntry> index;
+    if (m_kind == FileKind::Ne) {
+        index.reserve(m_neIcons.size());
+        for (std::size_t i = 0; i < m_neIcons.size(); ++i)
+            index.push_back({m_neIcons[i].rnID, static_cast<std::uint32_t>(i)});
+    } else if (m_iconDir) {
+        auto entries = readDirectoryEntries(*m_iconDir);
+        if (!entries)
+            return fail(entries.error());
+        using Entry = ImageResourceDirectoryEntry;
+        ByteReader list(*entries);
+        index.reserve(m_iconDir->entries);
+        for (std::uint32_t i = 0; i < m_iconDir->entries; ++i) {
+            ByteReader entry = *list.sub(std::uint64_t(i) * Entry::kSize, Entry::kSize);
+            index.push_back({*entry.u32(Entry::Name), *entry.u32(Entry::OffsetToData)});
+        }
+    }
+    // Stable, so that of two entries with one id the first in the file is found, as a walk
+    // through the directory would find it.
+    std::stable_sort(index.begin(), index.end(),
+                     [](const IdEntry& a, const IdEntry& b) { return a.id < b.id; });
+    m_iconIndex = std::move(index);
+    return &*m_iconIndex;
+}
+
+Result<std::uint32_t> IconFile::findIcon(std::uint16_t id) const {
+    auto index = iconIndex();
+    if (!index)
+        return fail(index.error());
+    const std::uint32_t key = m_kind == FileKind::Ne ? (id | NameInfo::kIntegerId) : id;
+    auto it = std::lower_bound((*index)->begin(), (*index)->end(), key,
+                               [](const IdEntry& e, std::uint32_t k) { return e.id < k; });
+    if (it == (*index)->end() || it->id != key)
+        return fail(IconError::OutOfRange);
+    return it->target;
+}
+
+Result<ImageLocation> IconFile::locateImage(const IconDirEntry& entry) const {
+    if (m_kind == FileKind::Ico)
+        return cutAtEnd(*m_source, entry.dwImageOffset, entry.dwBytesInRes);
+    auto target = findIcon(entry.nId);
+    if (!target)
+        return fail(target.error());
+    if (m_kind == FileKind::Ne) {
+        const NeResource& r = m_neIcons[*target];
+        return cutAtEnd(*m_source, r.offset, r.length);
+    }
+    auto data = firstLanguage(*target, kMaxImageBytes);
+    if (!data)
+        return fail(data.error());
+    return cutAtEnd(*m_source, data->offset, data->length);
 }
 
 Result<std::vector<std::uint8_t>> IconFile::imageBytes(const IconDirEntry& entry) const {
-    switch (m_kind) {
-    case FileKind::Ico:
-        if (entry.dwBytesInRes > kMaxImageBytes)
-            return fail(IconError::TooLarge);
-        return m_source->readUpTo(entry.dwImageOffset, entry.dwBytesInRes);
-    case FileKind::Ne:
-        for (const NeResource& r : m_neIcons) {
-            if (r.rnID == (entry.nId | 0x8000)) {
-                if (r.length > kMaxImageBytes)
-                    return fail(IconError::TooLarge);
-                return m_source->readUpTo(r.offset, r.length);
-            }
-        }
-        return fail(IconError::OutOfRange);
-    case FileKind::Pe: {
-        if (!m_iconDir)
-            return fail(IconError::OutOfRange);
-        auto subdir = findIdEntry(*m_iconDir, entry.nId);
-        if (!subdir)
-            return fail(subdir.error());
-        return readFirstLanguage(*subdir, kMaxImageBytes);
-    }
-    }
-    return fail(IconError::Malformed);
+    auto location = locateImage(entry);
+    if (!location)
+        return fail(location.error());
+    return m_source->read(location->offset, location->length);
 }
 
 Result<std::uint32_t> IconFile::findIdEntry(const DirectoryLevel& level, std::uint32_t id) const {
-    auto entries = readRva(std::uint64_t(m_resourceRva) + level.rel + kDirectoryHeaderSize,
-                           std::uint64_t(level.entries) * kDirectoryEntrySize);
+    auto entries = readDirectoryEntries(level);
     if (!entries)
         return fail(entries.error());
+    using Entry = ImageResourceDirectoryEntry;
     ByteReader list(*entries);
     for (std::uint32_t i = 0; i < level.entries; ++i) {
-        if (*list.u32(i * kDirectoryEntrySize) == id)
-            return *list.u32(i * kDirectoryEntrySize + 4);
+        ByteReader entry = *list.sub(std::uint64_t(i) * Entry::kSize, Entry::kSize);
+        if (*entry.u32(Entry::Name) == id)
+            return *entry.u32(Entry::OffsetToData);
     }
     return fail(IconError::OutOfRange);
 }
@@ -485,12 +593,13 @@ Result<IconFile::Resource> IconFile::resource(std::uint16_t type, std::uint16_t 
     auto nameDir = findIdEntry(*names, id);
     if (!nameDir)
         return fail(nameDir.error());
-    Resource out;
-    auto bytes = readFirstLanguage(*nameDir, kMaxImageBytes, &out.language);
+    auto data = firstLanguage(*nameDir, kMaxImageBytes);
+    if (!data)
+        return fail(data.error());
+    auto bytes = m_source->readUpTo(data->offset, data->length);
     if (!bytes)
         return fail(bytes.error());
-    out.bytes = std::move(*bytes);
-    return out;
+    return Resource{data->language, std::move(*bytes)};
 }
 
 } // namespace quorvane::icons

@@ -11,13 +11,22 @@
 
 namespace quorvane::icons {
 
-// Limits on what a file may claim; anything beyond them is treated as malformed.
-inline constexpr std::uint32_t kMaxDirectoryEntries = 2 * 65535; // named + id entries of a level
-inline constexpr std::uint32_t kMaxSections = 65535;
-inline constexpr std::uint16_t kMaxNeAlignShift = 16;
+// Budgets: what one operation may take from a file, whatever its headers claim. Real files stay
+// far below them: across the Windows files of Debian's wine, fonts-wine and nsis packages the
+// largest image is 71 kB, the largest group (all its images together) 135 kB and the largest
+// group directory 10 images, while a directory entry cannot describe an image above 256x256.
+//
+// One image: a 512x512 32-bit DIB with its mask takes 1.06 MB.
+inline constexpr std::uint64_t kMaxImageBytes = 2u << 20;
+// All the images of one group together, as extract writes them: 60 times the largest real group.
+inline constexpr std::uint64_t kMaxGroupBytes = 8u << 20;
+// Images in one group directory: 25 times the most that a real group holds.
+inline constexpr std::uint32_t kMaxGroupEntries = 256;
+inline constexpr std::uint64_t kMaxGroupDirectoryBytes = 6 + 14 * kMaxGroupEntries;
+// The NE resource table, and the alignment shift of its offsets (a 64 kB table of 16-bit
+// offsets shifted by 16 already reaches 4 GB).
 inline constexpr std::uint64_t kMaxNeResourceTableBytes = 64u << 10;
-inline constexpr std::uint64_t kMaxGroupBytes = 6 + 14 * 65535;
-inline constexpr std::uint64_t kMaxImageBytes = 16u << 20;
+inline constexpr std::uint16_t kMaxNeAlignShift = 16;
 
 enum class FileKind { Pe, Ne, Ico };
 
@@ -57,29 +66,43 @@ struct SectionRange {
 };
 
 struct NeResource {
-    std::uint64_t offset = 0;
+    std::uint64_t offset = 0; // in bytes, the alignment shift applied
     std::uint64_t length = 0;
     std::uint16_t rnID = 0;
     ResourceName name;
+};
+
+// Where one image's bytes lie in the file: cut at the end of the file, within kMaxImageBytes.
+struct ImageLocation {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
 };
 
 class IconFile {
   public:
     // Recognises the file by its content. NotIconFile for anything that is not PE, NE or ICO
     // (cursors, bitmaps, DOS-only, LE/LX, ELF, text, empty); Malformed when the headers do not
-    // hold together. A PE or NE file without icon groups opens with a count of 0.
+    // hold together. A PE or NE file without icon groups opens with a count of 0. An .ico file
+    // counts 1 from its 6-byte header alone, even when the directory behind it is cut short.
+    // The file keeps a reference to the source, which must outlive it.
     static Result<IconFile> open(const Source& source);
+    static Result<IconFile> open(const Source&& source) = delete;
 
     FileKind kind() const { return m_kind; }
     std::uint32_t groupCount() const { return m_groupCount; }
+    const Source& source() const { return *m_source; }
 
-    // The group's name and image directory; OutOfRange past the count, Malformed when the
-    // resource tree does not lead to readable group data.
+    // The group's name and image directory, without the entries that the data does not hold;
+    // OutOfRange past the count, TooLarge for a directory of more than kMaxGroupEntries images,
+    // Malformed when the resource tree does not lead to readable group data.
     Result<IconGroup> group(std::uint32_t index) const;
 
-    // The bytes of one image of a group: for PE and NE the RT_ICON resource that the entry
-    // names (OutOfRange when there is none), for .ico the bytes at its offset. An image that
-    // runs past the end of the file is returned as far as the file goes.
+    // Where the image that a group entry names lies: for PE and NE the RT_ICON resource with
+    // the entry's id (OutOfRange when there is none), for .ico the bytes at its offset. An
+    // image that runs past the end of the file is cut there; TooLarge past kMaxImageBytes,
+    // Malformed when it starts outside the file.
+    Result<ImageLocation> locateImage(const IconDirEntry& entry) const;
+    // The bytes that locateImage finds.
     Result<std::vector<std::uint8_t>> imageBytes(const IconDirEntry& entry) const;
 
     // Any resource of a PE file by numeric type and id, in its first language: the data and
@@ -96,20 +119,38 @@ class IconFile {
     static Result<IconFile> openNe(const Source& source, std::uint32_t neOffset);
     static Result<IconFile> openIco(const Source& source);
 
-    Result<std::uint64_t> rvaToOffset(std::uint64_t rva, std::uint64_t length) const;
-    Result<std::vector<std::uint8_t>> readRva(std::uint64_t rva, std::uint64_t length,
-                                              bool allowShort = false) const;
     struct DirectoryLevel {
         std::uint32_t rel = 0; // offset from the resource root
         std::uint32_t entries = 0;
     };
+    struct DataExtent {
+        std::uint64_t offset = 0; // in the file
+        std::uint64_t length = 0; // as the data entry claims it
+        std::uint16_t language = 0;
+    };
+    // An id and where its entry leads: for PE the OffsetToData of the RT_ICON name entry, for
+    // NE the position in m_neIcons.
+    struct IdEntry {
+        std::uint32_t id = 0;
+        std::uint32_t target = 0;
+    };
+
+    Result<void> readSections(std::uint64_t at, std::uint16_t count);
+    Result<void> findIconDirectories();
+    Result<void> readNeResourceTable(std::uint64_t tableAt);
+    Result<std::uint64_t> rvaToOffset(std::uint64_t rva, std::uint64_t length,
+                                      bool withinFile = true) const;
+    Result<std::vector<std::uint8_t>> readRva(std::uint64_t rva, std::uint64_t length) const;
     Result<DirectoryLevel> readDirectoryHeader(std::uint32_t rel) const;
-    Result<std::vector<std::uint8_t>> readFirstLanguage(std::uint32_t subdirField,
-                                                        std::uint64_t maxBytes,
-                                                        std::uint16_t* language = nullptr) const;
+    Result<std::vector<std::uint8_t>> readDirectoryEntries(const DirectoryLevel& level) const;
+    // The data of the first language under a name-level entry, at most maxBytes long.
+    Result<DataExtent> firstLanguage(std::uint32_t subdirField, std::uint64_t maxBytes) const;
     // The OffsetToData field of the id entry `id` in the directory at `level`; OutOfRange if none.
     Result<std::uint32_t> findIdEntry(const DirectoryLevel& level, std::uint32_t id) const;
     Result<ResourceName> readPeName(std::uint32_t nameField) const;
+    // The RT_ICON ids in order, first occurrence first, read once on the first image lookup.
+    Result<const std::vector<IdEntry>*> iconIndex() const;
+    Result<std::uint32_t> findIcon(std::uint16_t id) const;
 
     const Source* m_source;
     FileKind m_kind = FileKind::Ico;
@@ -120,13 +161,12 @@ class IconFile {
     std::uint32_t m_resourceRva = 0;
     std::optional<DirectoryLevel> m_groupDir;
     std::optional<DirectoryLevel> m_iconDir;
+    // Not thread-safe: an IconFile serves one caller at a time.
+    mutable std::optional<std::vector<IdEntry>> m_iconIndex;
 
     // NE
     std::vector<NeResource> m_neGroups;
     std::vector<NeResource> m_neIcons;
-
-    // ICO
-    IconGroup m_icoGroup;
 };
 
 // The entry that best fits 32x32: the smallest |w - 32| + |h - 32|, then the larger image, then

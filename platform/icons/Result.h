@@ -13,6 +13,7 @@ enum class IconError {
     OutOfRange,  // no group or image with that index or id
     TooLarge,    // a size or count beyond the reader's limits
     Undecodable, // image bytes that are not a supported DIB or PNG
+    WriteFailed, // an output that cannot be written
 };
 
 const char* describe(IconError error);

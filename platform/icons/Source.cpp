@@ -26,6 +26,8 @@ const char* describe(IconError error) {
         return "beyond the reader's limits";
     case IconError::Undecodable:
         return "image cannot be decoded";
+    case IconError::WriteFailed:
+        return "cannot be written";
     }
     return "unknown error";
 }

@@ -30,7 +30,9 @@ class Source {
 
 class MemorySource final : public Source {
   public:
+    // The bytes must outlive the source: it keeps only a view of them.
     explicit MemorySource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    explicit MemorySource(std::vector<std::uint8_t>&& bytes) = delete;
     std::uint64_t size() const override { return m_bytes.size(); }
     bool readInto(std::uint64_t offset, std::span<std::uint8_t> out) const override;
 

@@ -30,7 +30,7 @@ std::uint32_t count(const Bytes& bytes) {
 std::uint32_t colourOf(const Bytes& bytes, std::uint32_t index) {
     MemorySource source(bytes);
     auto icon = extractIcon(source, index);
-    return icon ? icon->pixels[0] : 0;
+    return icon ? icon->pixels()[0] : 0;
 }
 
 } // namespace
@@ -209,9 +209,12 @@ TEST(IconFiles, BrokenFilesGiveNoIcon) {
     setU32(farImage, 6 + 12, 0x7FFFFFFF);
     EXPECT_EQ(count(farImage), 1u);
     EXPECT_EQ(colourOf(farImage, 0), 0u);
-    Bytes shortDirectory = ico;
-    setU16(shortDirectory, 4, 9000);
-    EXPECT_EQ(count(shortDirectory), 0u);
+    // The count of an .ico comes from its header alone; a directory cut short gives no icon.
+    Bytes shortDirectory = makeIco({{16, 16, 1, 1, flatImage(0xFFFF0000, 16, 1)}});
+    ASSERT_EQ(colourOf(shortDirectory, 0), 0xFFFF0000u);
+    setU16(shortDirectory, 4, std::uint16_t((shortDirectory.size() - 6) / 16 + 1));
+    EXPECT_EQ(count(shortDirectory), 1u);
+    EXPECT_EQ(colourOf(shortDirectory, 0), 0u);
 }
 
 TEST(IconApi, ExtractIconAFollowsTheShellContract) {

@@ -63,21 +63,21 @@ TEST(DibDecoding, EveryDepthAndPngGiveTheSamePicture) {
         SCOPED_TRACE(c.name);
         auto decoded = decodeImage(c.bytes);
         ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->width, 32);
-        EXPECT_EQ(decoded->height, 32);
-        EXPECT_FALSE(decoded->hasAlpha);
-        EXPECT_EQ(decoded->mask, picture.mask);
+        EXPECT_EQ(decoded->width(), 32);
+        EXPECT_EQ(decoded->height(), 32);
+        EXPECT_FALSE(decoded->hasAlpha());
+        EXPECT_EQ(decoded->mask(), picture.mask());
         EXPECT_EQ(drawOn(kWhite, *decoded), expected);
     }
     // The same picture as an alpha PNG: the transparent corner comes from alpha 0.
     IconBitmap alpha = picture;
-    for (std::size_t i = 0; i < alpha.pixels.size(); ++i)
-        if (alpha.mask[i])
-            alpha.pixels[i] = 0x00000000;
+    for (std::size_t i = 0; i < alpha.pixels().size(); ++i)
+        if (alpha.mask()[i])
+            alpha.writablePixels()[i] = 0x00000000;
     auto png = decodeImage(makePng(alpha));
     ASSERT_TRUE(png);
-    EXPECT_TRUE(png->hasAlpha);
-    EXPECT_EQ(png->mask, picture.mask);
+    EXPECT_TRUE(png->hasAlpha());
+    EXPECT_EQ(png->mask(), picture.mask());
     EXPECT_EQ(drawOn(kWhite, *png), expected);
 }
 
@@ -86,8 +86,8 @@ TEST(DibDecoding, ThirtyTwoBitWithAlphaIsAnAlphaIcon) {
     pixels[0] = 0x00000000;
     auto decoded = decodeImage(makeDib(makePicture(4, 4, pixels), {.bitCount = 32}));
     ASSERT_TRUE(decoded);
-    EXPECT_TRUE(decoded->hasAlpha);
-    EXPECT_EQ(decoded->pixels[1], 0x80FF0000u);
+    EXPECT_TRUE(decoded->hasAlpha());
+    EXPECT_EQ(decoded->pixels()[1], 0x80FF0000u);
 }
 
 TEST(DibDecoding, DamagedImages) {
@@ -96,7 +96,7 @@ TEST(DibDecoding, DamagedImages) {
     Bytes noMask = makeDib(picture, {.bitCount = 4, .withMask = false});
     auto opaque = decodeImage(noMask);
     ASSERT_TRUE(opaque);
-    EXPECT_EQ(opaque->mask, std::vector<std::uint8_t>(32 * 32, 0));
+    EXPECT_EQ(opaque->mask(), std::vector<std::uint8_t>(32 * 32, 0));
 
     Bytes shortColour = noMask;
     shortColour.resize(shortColour.size() - 1);
@@ -159,7 +159,7 @@ TEST(Compositing, AlphaBlendsAndMaskInverts) {
         SCOPED_TRACE(c.name);
         IconBitmap icon = makePicture(32, 32, std::vector<std::uint32_t>(32 * 32, c.colour),
                                       std::vector<std::uint8_t>(32 * 32, c.mask));
-        icon.hasAlpha = c.alpha;
+        icon.setHasAlpha(c.alpha);
         EXPECT_EQ(drawOn(c.background, icon)[0], c.expected);
     }
 }
@@ -182,32 +182,32 @@ TEST(Scaling, GrowsByWholeFactorsAndAveragesOtherwise) {
         for (int x = 0; x < 16; ++x)
             small[y * 16 + x] = (x == 3 && y == 5) ? kGreen : kBlue;
     auto grown = scaleToIconSize(makePicture(16, 16, small));
-    EXPECT_EQ(grown.pixels[10 * 32 + 6], kGreen);
-    EXPECT_EQ(grown.pixels[11 * 32 + 7], kGreen);
-    EXPECT_EQ(grown.pixels[12 * 32 + 6], kBlue);
+    EXPECT_EQ(grown.pixels()[10 * 32 + 6], kGreen);
+    EXPECT_EQ(grown.pixels()[11 * 32 + 7], kGreen);
+    EXPECT_EQ(grown.pixels()[12 * 32 + 6], kBlue);
 
     // 64x64 halves: each output pixel averages a 2x2 block.
     std::vector<std::uint32_t> big(64 * 64, kWhite);
     big[0] = kBlack;
     auto halved = scaleToIconSize(makePicture(64, 64, big));
-    EXPECT_EQ(halved.pixels[0], 0xFFBFBFBFu); // (0 + 3 * 255) / 4, rounded
-    EXPECT_EQ(halved.pixels[1], kWhite);
+    EXPECT_EQ(halved.pixels()[0], 0xFFBFBFBFu); // (0 + 3 * 255) / 4, rounded
+    EXPECT_EQ(halved.pixels()[1], kWhite);
 
     // Premultiplied averaging: transparent pixels do not darken the colour.
     std::vector<std::uint32_t> edge(64 * 64, 0x00000000);
     edge[0] = 0xFFFF0000;
     auto premultiplied = scaleToIconSize(makePicture(64, 64, edge));
-    ASSERT_TRUE(premultiplied.hasAlpha);
-    EXPECT_EQ(premultiplied.pixels[0], 0x40FF0000u);
+    ASSERT_TRUE(premultiplied.hasAlpha());
+    EXPECT_EQ(premultiplied.pixels()[0], 0x40FF0000u);
 
     // 48x48 to 32x32: each output pixel covers 1.5 source pixels; a flat picture stays flat.
     auto flat = scaleToIconSize(makePicture(48, 48, std::vector<std::uint32_t>(48 * 48, kRed)));
-    EXPECT_EQ(flat.pixels, std::vector<std::uint32_t>(32 * 32, kRed));
+    EXPECT_EQ(flat.pixels(), std::vector<std::uint32_t>(32 * 32, kRed));
     // The mask is scaled nearest.
     std::vector<std::uint8_t> mask(48 * 48, 0);
     mask[47 * 48 + 47] = 1;
     auto masked =
         scaleToIconSize(makePicture(48, 48, std::vector<std::uint32_t>(48 * 48, kRed), mask));
-    EXPECT_EQ(masked.mask[31 * 32 + 31], 1);
-    EXPECT_EQ(masked.mask[30 * 32 + 30], 0);
+    EXPECT_EQ(masked.mask()[31 * 32 + 31], 1);
+    EXPECT_EQ(masked.mask()[30 * 32 + 30], 0);
 }

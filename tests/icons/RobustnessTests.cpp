@@ -17,9 +17,9 @@ void expectSane(std::span<const std::uint8_t> bytes, std::uint32_t groupsToExtra
     for (std::uint32_t i = 0; i < std::min(count, groupsToExtract); ++i) {
         auto icon = extractIcon(source, i);
         if (icon) {
-            ASSERT_EQ(icon->width, kIconSize);
-            ASSERT_EQ(icon->pixels.size(), std::size_t(kIconSize * kIconSize));
-            ASSERT_EQ(icon->mask.size(), std::size_t(kIconSize * kIconSize));
+            ASSERT_EQ(icon->width(), kIconSize);
+            ASSERT_EQ(icon->pixels().size(), std::size_t(kIconSize * kIconSize));
+            ASSERT_EQ(icon->mask().size(), std::size_t(kIconSize * kIconSize));
         }
     }
 }

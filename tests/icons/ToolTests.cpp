@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <png.h>
 #include <sys/wait.h>
 
@@ -37,7 +38,82 @@ class ToolTest : public ::testing::Test {
     fs::path dir;
 };
 
+// Runs the tool with ARGS under /usr/bin/time, standard output to /dev/null: its exit
+// status, its standard error and its peak resident memory in KiB. (A fork of this process
+// would count its memory as the child's; time's own child starts small.)
+struct Measured {
+    int status;
+    std::string err;
+    long peakKiB;
+};
+Measured measure(const std::vector<std::string>& args, const fs::path& dir) {
+    const std::string peak = (dir / "peak").string(), err = (dir / "err").string();
+    std::string command = "/usr/bin/time -f %M -o " + shellQuote(peak) + " " + QUORVANE_ICONS_TOOL;
+    for (const std::string& a : args)
+        command += " " + shellQuote(a);
+    const int status =
+        std::stoi(runCommand(command + " 2>" + shellQuote(err) + " >/dev/null; echo $?"));
+    // With a non-zero status, time writes "Command exited with non-zero status N" first.
+    const Bytes peakText = readWholeFile(peak), errText = readWholeFile(err);
+    const std::string lines(peakText.begin(), peakText.end());
+    const auto last = lines.find_last_of('\n', lines.size() - 2);
+    return {status, std::string(errText.begin(), errText.end()),
+            std::stol(lines.substr(last == std::string::npos ? 0 : last + 1))};
+}
+
 } // namespace
+
+TEST_F(ToolTest, FilesThatClaimTooMuchStayWithinTheBudgets) {
+#if defined(__SANITIZE_ADDRESS__)
+    const long boundKiB = 256 << 10; // AddressSanitizer's shadow memory comes on top
+#else
+    const long boundKiB = 64 << 10;
+#endif
+    // The index that render and extract take, and their exit statuses; count and list end 0.
+    struct Case {
+        const char* bomb;
+        const char* index;
+        int render;
+        int extract;
+    };
+    const Case cases[] = {
+        {"ico-65535-images-past-the-end", "0", 1, 2}, // too many entries for a group
+        {"ico-256-images-past-the-end", "0", 1, 2},   // 256 x 1 MiB: past the group budget
+        {"pe-256-entries-one-image", "0", 0, 2},      // 256 x 270 kB, all one image
+        {"png-65535x65535-header", "0", 1, 0},        // refused from its header
+        {"png-4096x4096-of-zeros", "0", 1, 0},        // 16 kB that inflate to 16 MB
+        {"pe-65535-groups", "65534", 0, 0},
+    };
+    const std::vector<Bomb> bombs = makeBombs();
+    ASSERT_EQ(bombs.size(), std::size(cases));
+    for (std::size_t i = 0; i < bombs.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.bomb);
+        ASSERT_EQ(bombs[i].name, c.bomb);
+        const std::string file = (dir / c.bomb).string();
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bombs[i].bytes.data()),
+                   static_cast<std::streamsize>(bombs[i].bytes.size()));
+        const std::string png = (dir / "out.png").string(), ico = (dir / "out.ico").string();
+        const std::pair<std::vector<std::string>, int> runs[] = {
+            {{"count", file}, 0},
+            {{"list", file}, 0},
+            {{"render", file, c.index, png}, c.render},
+            {{"extract", file, c.index, ico}, c.extract},
+        };
+        for (const auto& [args, expected] : runs) {
+            SCOPED_TRACE(args[0]);
+            const Measured run = measure(args, dir);
+            EXPECT_EQ(run.status, expected);
+            EXPECT_LE(run.peakKiB, boundKiB);
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), expected == 0 ? 0 : 1);
+        }
+        EXPECT_EQ(fs::exists(png), c.render == 0);
+        EXPECT_EQ(fs::exists(ico), c.extract == 0);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+}
 
 TEST_F(ToolTest, CountAndList) {
     EXPECT_EQ(tool("count " + kWineDir + "/shell32.dll").out, "184\n");

@@ -30,23 +30,21 @@ void setU32(Bytes& out, std::size_t at, std::uint32_t value) {
 
 icons::IconBitmap makePicture(int width, int height, std::vector<std::uint32_t> pixels,
                               std::vector<std::uint8_t> mask) {
-    icons::IconBitmap picture;
-    picture.width = width;
-    picture.height = height;
-    picture.pixels = std::move(pixels);
-    picture.mask =
-        mask.empty() ? std::vector<std::uint8_t>(picture.pixels.size(), 0) : std::move(mask);
-    picture.hasAlpha = std::any_of(picture.pixels.begin(), picture.pixels.end(),
+    const bool alpha = std::any_of(pixels.begin(), pixels.end(),
                                    [](std::uint32_t p) { return (p >> 24) != 0xFF; });
-    return picture;
+    auto picture =
+        icons::IconBitmap::fromPixels(width, height, std::move(pixels), std::move(mask), alpha);
+    if (!picture)
+        throw std::invalid_argument("makePicture: the pixels do not match the size");
+    return std::move(*picture);
 }
 
 Bytes makeDib(const icons::IconBitmap& picture, const DibOptions& o) {
-    const int w = picture.width;
-    const int h = picture.height;
+    const int w = picture.width();
+    const int h = picture.height();
     std::vector<std::uint32_t> palette;
     if (o.bitCount <= 8) {
-        for (std::uint32_t p : picture.pixels) {
+        for (std::uint32_t p : picture.pixels()) {
             std::uint32_t rgb = p & 0xFFFFFF;
             if (std::find(palette.begin(), palette.end(), rgb) == palette.end())
                 palette.push_back(rgb);
@@ -97,7 +95,7 @@ Bytes makeDib(const icons::IconBitmap& picture, const DibOptions& o) {
     for (int row = h - 1; row >= 0; --row) {
         Bytes line(xorStride, 0);
         for (int x = 0; x < w; ++x) {
-            std::uint32_t p = picture.pixels[std::size_t(row) * w + x];
+            std::uint32_t p = picture.pixels()[std::size_t(row) * w + x];
             std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
             std::size_t index = 0;
             if (o.bitCount <= 8)
@@ -140,7 +138,7 @@ Bytes makeDib(const icons::IconBitmap& picture, const DibOptions& o) {
         for (int row = h - 1; row >= 0; --row) {
             Bytes line(andStride, 0);
             for (int x = 0; x < w; ++x)
-                if (picture.mask[std::size_t(row) * w + x])
+                if (picture.mask()[std::size_t(row) * w + x])
                     line[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             out.insert(out.end(), line.begin(), line.end());
         }
@@ -150,7 +148,7 @@ Bytes makeDib(const icons::IconBitmap& picture, const DibOptions& o) {
 
 Bytes makePng(const icons::IconBitmap& picture) {
     Bytes rgba;
-    for (std::uint32_t p : picture.pixels) {
+    for (std::uint32_t p : picture.pixels()) {
         rgba.push_back(static_cast<std::uint8_t>(p >> 16));
         rgba.push_back(static_cast<std::uint8_t>(p >> 8));
         rgba.push_back(static_cast<std::uint8_t>(p));
@@ -158,8 +156,8 @@ Bytes makePng(const icons::IconBitmap& picture) {
     }
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(picture.width);
-    image.height = static_cast<png_uint_32>(picture.height);
+    image.width = static_cast<png_uint_32>(picture.width());
+    image.height = static_cast<png_uint_32>(picture.height());
     image.format = PNG_FORMAT_RGBA;
     png_alloc_size_t size = 0;
     if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr))

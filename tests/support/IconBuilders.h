@@ -74,4 +74,13 @@ struct NeResourceSpec {
 // A 16-bit NE module with a resource table holding these resources.
 Bytes makeNe(const std::vector<NeResourceSpec>& resources, std::uint16_t alignShift = 4);
 
+// Files that claim, or inflate to, far more than they hold: one of each kind the reader's
+// budgets guard against (images past the end of the file, many entries that share one image,
+// huge PNG sizes in the header and in a small zlib stream, a directory of 65,535 groups).
+struct Bomb {
+    std::string name;
+    Bytes bytes;
+};
+std::vector<Bomb> makeBombs();
+
 } // namespace quorvane::testing

@@ -1,5 +1,6 @@
 // Writes small byte-built PE, NE and ICO files into a folder, as the fuzzer's first inputs: they
-// reach the paths that Debian's files do not (NE icons, PNG images, every DIB depth).
+// reach the paths that Debian's files do not (NE icons, PNG images, every DIB depth). With
+// --bombs, writes the files that claim more than they hold instead, for the budget bench.
 #include "IconBuilders.h"
 
 #include <fstream>
@@ -9,16 +10,22 @@
 using namespace quorvane::testing;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: write_samples DIR\n";
+    const bool bombs = argc == 3 && std::string(argv[1]) == "--bombs";
+    if (argc != 2 && !bombs) {
+        std::cerr << "usage: write_samples [--bombs] DIR\n";
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argv[argc - 1];
     auto write = [&](const std::string& name, const Bytes& bytes) {
         std::ofstream(dir + "/" + name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     };
+    if (bombs) {
+        for (const Bomb& bomb : makeBombs())
+            write(bomb.name, bomb.bytes);
+        return 0;
+    }
     std::vector<std::uint32_t> pixels(16 * 16);
     for (std::size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x010203u);

@@ -42,5 +42,9 @@ mkdir -p "$samples" "$corpus"
 build/tests/write_samples "$samples"
 cp /usr/share/nsis/Stubs/zlib-x86-unicode /usr/share/nsis/Stubs/lzma-amd64-unicode \
     /usr/share/nsis/Contrib/Graphics/Icons/*.ico /usr/share/wine/fonts/coure.fon "$samples"/
-"$fuzzer" -max_total_time="$fuzz_seconds" -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 \
+# Tight memory limits make a memory bomb a finding: no input may take more than 256 MB in all,
+# nor any one allocation more than 32 MB (the reader's budgets keep it under 20 MB). A small
+# quarantine keeps AddressSanitizer's freed blocks from counting as growth.
+ASAN_OPTIONS=quarantine_size_mb=16 "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=262144 \
+    -rss_limit_mb=256 -malloc_limit_mb=32 -dict=fuzz/icon-formats.dict -print_final_stats=1 \
     -artifact_prefix=build-fuzz/ "$corpus" "$samples" fuzz/regressions 2>&1 | tail -n 12

@@ -1,6 +1,5 @@
 // quorvane-icons: counts, lists, renders and extracts the icons of program and icon files.
-#include "ByteReader.h"
-#include "IconApi.h"
+#include "IconExport.h"
 #include "IconFile.h"
 #include "IconImage.h"
 #include "IconReader.h"
@@ -12,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <png.h>
 #include <random>
 #include <string>
@@ -72,64 +72,62 @@ std::optional<std::uint32_t> parseIndex(const std::string& text) {
     return value;
 }
 
-// Writes the whole file beside its target, then renames it into place, so that a failure
-// leaves no partial output behind.
-bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                         std::string& why) {
-    namespace fs = std::filesystem;
-    fs::path target(path);
-    std::random_device random;
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".tmp";
-    name += std::to_string(random());
-    const fs::path temporary = target.parent_path() / name;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            why = std::strerror(errno);
-            return false;
-        }
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            why = "write failed";
+// An output file written beside its target and renamed into place when complete, so that a
+// failure leaves no partial output behind.
+class AtomicFile {
+  public:
+    explicit AtomicFile(const std::string& path) : m_target(path) {
+        std::random_device random;
+        m_temporary = m_target.parent_path() /
+                      ("." + m_target.filename().string() + ".tmp" + std::to_string(random()));
+        m_out.open(m_temporary, std::ios::binary | std::ios::trunc);
+        if (!m_out)
+            m_why = std::strerror(errno);
+    }
+    ~AtomicFile() {
+        if (!m_committed) {
+            m_out.close();
             std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
+            std::filesystem::remove(m_temporary, ignored);
         }
     }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        why = ec.message();
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
-}
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
 
-std::string describeImage(const IconFile& file, const IconDirEntry& entry) {
-    std::string line = std::to_string(entry.width()) + "x" + std::to_string(entry.height());
-    auto bytes = file.imageBytes(entry);
-    if (!bytes)
-        return line + " " + std::to_string(entry.wBitCount) + "bpp missing (" +
-               describe(bytes.error()) + ")";
-    unsigned bits = entry.wBitCount;
-    ImageFormat format = imageFormat(*bytes);
-    if (bits == 0 && format == ImageFormat::Dib) {
-        ByteReader dib(*bytes);
-        auto headerSize = dib.u32(0);
-        auto bitCount = dib.u16(headerSize == 12u ? 10 : 14);
-        bits = bitCount.value_or(0);
+    bool write(std::span<const std::uint8_t> bytes) {
+        if (m_out)
+            m_out.write(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<std::streamsize>(bytes.size()));
+        if (!m_out && m_why.empty())
+            m_why = "write failed";
+        return static_cast<bool>(m_out);
     }
-    if (bits == 0 && format == ImageFormat::Png)
-        bits = 32;
-    return line + " " + std::to_string(bits) + "bpp " +
-           (format == ImageFormat::Png ? "PNG" : "DIB") + " " + std::to_string(bytes->size()) +
-           " bytes";
-}
+    // Renames the file into place; false, with why(), when it cannot be completed.
+    bool commit() {
+        m_out.close();
+        if (!m_out) {
+            if (m_why.empty())
+                m_why = "write failed";
+            return false;
+        }
+        std::error_code ec;
+        std::filesystem::rename(m_temporary, m_target, ec);
+        if (ec) {
+            m_why = ec.message();
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+    const std::string& why() const { return m_why; }
+
+  private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    std::ofstream m_out;
+    std::string m_why;
+    bool m_committed = false;
+};
 
 int commandCount(const std::string& path) {
     int status = kExitOk;
@@ -145,24 +143,8 @@ int commandList(const std::string& path) {
     auto opened = openFile(path, status);
     if (!opened)
         return status;
-    if (!opened->file)
-        return kExitOk;
-    const IconFile& file = *opened->file;
-    for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
-        auto group = file.group(i);
-        if (!group) {
-            std::cout << i << " ? (" << describe(group.error()) << ")\n";
-            continue;
-        }
-        std::cout << i << ' '
-                  << (group->name.isId ? group->name.text() : '"' + group->name.name + '"');
-        const char* separator = " ";
-        for (const IconDirEntry& entry : group->entries) {
-            std::cout << separator << describeImage(file, entry);
-            separator = ", ";
-        }
-        std::cout << '\n';
-    }
+    if (opened->file)
+        listGroups(*opened->file, [](const std::string& line) { std::cout << line << '\n'; });
     return kExitOk;
 }
 
@@ -213,20 +195,10 @@ int commandRender(const std::string& path, const std::string& indexText, const s
     if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
         return error(out + ": cannot encode PNG");
     encoded.resize(size);
-    std::string why;
-    if (!writeFileAtomically(out, encoded, why))
-        return error(out + ": " + why);
+    AtomicFile file(out);
+    if (!file.write(encoded) || !file.commit())
+        return error(out + ": " + file.why());
     return kExitOk;
-}
-
-void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    putU16(out, static_cast<std::uint16_t>(v));
-    putU16(out, static_cast<std::uint16_t>(v >> 16));
 }
 
 int commandExtract(const std::string& path, const std::string& indexText, const std::string& out) {
@@ -236,45 +208,35 @@ int commandExtract(const std::string& path, const std::string& indexText, const 
     if (!opened)
         return status;
     auto group = opened->file ? opened->file->group(index) : fail(IconError::OutOfRange);
+    if (!group && group.error() == IconError::TooLarge)
+        return error(path + ": icon " + std::to_string(index) + ": " + describe(group.error()));
     if (!group || group->entries.empty())
         return noIcon(path, index, group ? IconError::OutOfRange : group.error());
-    std::vector<std::vector<std::uint8_t>> images;
-    for (const IconDirEntry& entry : group->entries) {
-        auto bytes = opened->file->imageBytes(entry);
-        if (!bytes) {
-            std::cerr << "quorvane-icons: " << path << ": icon " << index << ": image " << entry.nId
-                      << ": " << describe(bytes.error()) << '\n';
-            return kExitNoIcon;
-        }
-        images.push_back(std::move(*bytes));
+    AtomicFile file(out);
+    std::size_t failed = group->entries.size();
+    auto written = writeIco(
+        *opened->file, *group,
+        [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); }, &failed);
+    if (!written && written.error() == IconError::WriteFailed)
+        return error(out + ": " + file.why());
+    if (!written && failed < group->entries.size() && written.error() != IconError::TooLarge) {
+        std::cerr << "quorvane-icons: " << path << ": icon " << index << ": image "
+                  << group->entries[failed].nId << ": " << describe(written.error()) << '\n';
+        return kExitNoIcon;
     }
-    // ICONDIR, then one ICONDIRENTRY an image, then the images in the same order.
-    std::vector<std::uint8_t> ico;
-    putU16(ico, 0);
-    putU16(ico, 1);
-    putU16(ico, static_cast<std::uint16_t>(images.size()));
-    std::uint64_t offset = 6 + 16 * images.size();
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        const IconDirEntry& e = group->entries[i];
-        ico.insert(ico.end(), {e.bWidth, e.bHeight, e.bColorCount, e.bReserved});
-        putU16(ico, e.wPlanes);
-        putU16(ico, e.wBitCount);
-        putU32(ico, static_cast<std::uint32_t>(images[i].size()));
-        putU32(ico, static_cast<std::uint32_t>(offset));
-        offset += images[i].size();
-    }
-    for (const auto& image : images)
-        ico.insert(ico.end(), image.begin(), image.end());
-    std::string why;
-    if (!writeFileAtomically(out, ico, why))
-        return error(out + ": " + why);
+    if (!written && failed < group->entries.size())
+        return error(path + ": icon " + std::to_string(index) + ": image " +
+                     std::to_string(group->entries[failed].nId) + ": " + describe(written.error()) +
+                     " (larger than " + std::to_string(kMaxImageBytes >> 20) + " MiB)");
+    if (!written)
+        return error(path + ": icon " + std::to_string(index) + ": " + describe(written.error()) +
+                     " (its images add up past " + std::to_string(kMaxGroupBytes >> 20) + " MiB)");
+    if (!file.commit())
+        return error(out + ": " + file.why());
     return kExitOk;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
     if (args.empty())
         return error("no command; try 'quorvane-icons --help'");
     const std::string& command = args[0];
@@ -296,4 +258,18 @@ int main(int argc, char** argv) {
     if (command == "extract" && expect(4))
         return commandExtract(args[1], args[2], args[3]);
     return error("bad command line; try 'quorvane-icons --help'");
+}
+
+} // namespace
+
+// Every way out is exit status 0, 1 or 2 with at most one line on standard error: an
+// exception that escapes a command (memory running out, as a last resort) is one more error.
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        return error("out of memory");
+    } catch (const std::exception& e) {
+        return error(e.what());
+    }
 }

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Measures every quorvane-icons command, as a whole process, on the largest real file and on
+# each file that claims more than it holds (tests/support/Bombs.cpp): exit status, time and
+# peak resident memory (/usr/bin/time). Prints Markdown for docs/performance.md.
+# Usage: bench/run-budget-bench.sh [OTHER_TOOL]  (OTHER_TOOL: a second build to measure beside)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+other=${1:-}
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
+    -DQUORVANE_GUI=OFF >/dev/null
+cmake --build build-bench --target quorvane-icons write_samples >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+build-bench/tests/write_samples --bombs "$work"
+files=(/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$work"/*)
+
+# One cell: "exit status, seconds, MiB" of TOOL ARGS…, its output thrown away.
+cell() {
+    local tool=$1 status
+    shift
+    status=0
+    ulimit -v 8388608 # 8 GiB, so that an unbounded build fails instead of taking the machine
+    /usr/bin/time -f '%e %M' -o "$work/.time" "$tool" "$@" >/dev/null 2>&1 || status=$?
+    awk -v s="$status" 'END {printf "%s, %.2f s, %.1f MiB", s, $1, $2 / 1024}' "$work/.time"
+}
+
+row() {
+    local tool=$1 f=$2 index=0
+    [ "$(basename "$f")" = pe-65535-groups ] && index=65534
+    printf '| %s | %s | %s | %s | %s | %s |\n' "$(basename "$f")" "$(stat -c %s "$f")" \
+        "$(cell "$tool" count "$f")" "$(cell "$tool" list "$f")" \
+        "$(cell "$tool" render "$f" "$index" "$work/.out.png")" \
+        "$(cell "$tool" extract "$f" "$index" "$work/.out.ico")"
+}
+
+for tool in build-bench/bin/quorvane-icons $other; do
+    echo "#### \`$tool\` (exit status, time, peak memory)"
+    echo
+    echo "| file | bytes | count | list | render | extract |"
+    echo "|---|---|---|---|---|---|"
+    for f in "${files[@]}"; do
+        [ -f "$f" ] && row "$tool" "$f"
+    done
+    echo
+done

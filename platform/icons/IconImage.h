@@ -16,7 +16,7 @@ inline constexpr std::size_t kIconPixels = std::size_t{kIconSize} * kIconSize;
 // directory entry can describe (256x256). A PNG that claims more is refused from its header,
 // before anything is inflated: no real icon is that large, and refusing costs nothing, where
 // decoding row by row into the 32x32 result would still inflate every row.
-inline constexpr std::size_t kMaxImagePixels = 512 * 512;
+inline constexpr std::size_t kMaxImagePixels = std::size_t{512} * 512;
 // Either side of an image, so that a 1-pixel-high strip cannot be a megapixel wide.
 inline constexpr int kMaxImageSide = 1024;
 

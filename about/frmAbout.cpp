@@ -2,8 +2,10 @@
 #include "frmAbout.h"
 
 #include "App.h"
+#include "FrameExtents.h"
 #include "MemoryStatus.h"
 #include "RuntimeError.h"
+#include "SystemColors.h"
 #include "Twips.h"
 #include "Windowing.h"
 #include "frmQuorvane.h"
@@ -66,7 +68,7 @@ void frmAbout::createControls() {
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setFrameStyle(QFrame::NoFrame);
     picIcon->setGeometry(twipsRect(300, 240, 480, 480));
-    picIcon->setBackColor(palette().color(QPalette::Window));
+    picIcon->setBackColor(systemColor(COLOR_SCROLLBAR)); // shows through the icon's transparency
     picIcon->setPicture(programIcon());
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -119,13 +121,17 @@ void frmAbout::createControls() {
 void frmAbout::Form_Load() {
     setMousePointer(vbHourglass);
     setWindowTitle(App().Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    // Centred: the two halves are computed first, then subtracted, in single precision.
-    const float height = static_cast<float>(pixelsToTwips(frameGeometry().height()));
+    // Centred by the outer size: the two halves are computed first, then subtracted, in
+    // single precision.
+    const QMargins frame = frameExtents(this);
+    const float height =
+        static_cast<float>(pixelsToTwips(geometry().height() + frame.top() + frame.bottom()));
     const float screenHeight = static_cast<float>(screenHeightTwips());
-    move(x(), twipsToPixels(screenHeight / 2 - height / 2));
-    const float width = static_cast<float>(pixelsToTwips(frameGeometry().width()));
+    const float width =
+        static_cast<float>(pixelsToTwips(geometry().width() + frame.left() + frame.right()));
     const float screenWidth = static_cast<float>(screenWidthTwips());
-    move(twipsToPixels(screenWidth / 2 - width / 2), y());
+    moveFrameTo(this, twipsToPixels(screenWidth / 2 - width / 2),
+                twipsToPixels(screenHeight / 2 - height / 2), frame);
     picIcon->setPicture(browser::frmQuorvane::instance().windowIcon().pixmap(32, 32).toImage());
     lblTitle->setText(App().Title);
     lblVersion->setText(QStringLiteral("Version ") + QString::number(App().Major) +

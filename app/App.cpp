@@ -52,6 +52,12 @@ void prepareEnvironment() {
     // A language the user chose is kept.
     if (!qEnvironmentVariableIsSet("FC_LANG"))
         qputenv("FC_LANG", "ja");
+    // In a Wayland session the program runs through XWayland where the session offers it: a
+    // native Wayland window cannot place itself where the load step puts it, and the picture
+    // on the clipboard would depend on the compositor. A platform the user chose is kept.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 void initialiseApplication() {

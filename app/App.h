@@ -22,7 +22,8 @@ struct Application {
 Application& App();
 
 // Prepares the process before the QApplication exists: the font configuration learns that the
-// captions are Japanese, so the platform's default face is its Japanese one.
+// captions are Japanese, so the platform's default face is its Japanese one, and in a Wayland
+// session with XWayland the program takes the X11 platform.
 void prepareEnvironment();
 
 // Sets up what the windowing layer needs before the first window: the Japanese locale and

@@ -1,5 +1,6 @@
 // The main window's commands: loading, the command buttons, and the File and Edit menus.
 #include "App.h"
+#include "FrameExtents.h"
 #include "RuntimeError.h"
 #include "Twips.h"
 #include "Windowing.h"
@@ -18,13 +19,14 @@ void frmQuorvane::Form_Load() {
         // Paths here have no drive, so only the directory is made current.
         if (!QDir::setCurrent(App().Path))
             throw RuntimeError(kErrPathNotFound);
-        // Slightly above the centre: the screen height is scaled by 0.85 before halving.
-        const double height = pixelsToTwips(frameGeometry().height());
-        const double width = pixelsToTwips(frameGeometry().width());
+        // Slightly above the centre: the screen height is scaled by 0.85 before halving. The
+        // window's size is its outer size, the frame that the window manager draws included.
+        const QMargins frame = frameExtents(this);
+        const double height = pixelsToTwips(geometry().height() + frame.top() + frame.bottom());
+        const double width = pixelsToTwips(geometry().width() + frame.left() + frame.right());
         const float top = static_cast<float>((screenHeightTwips() * 0.85) / 2 - height / 2);
-        move(x(), twipsToPixels(top));
         const float left = static_cast<float>(screenWidthTwips() / 2.0 - width / 2);
-        move(twipsToPixels(left), y());
+        moveFrameTo(this, twipsToPixels(left), twipsToPixels(top), frame);
         setWindowTitle(App().Title);
         QString helpPath = App().Path;
         if (!helpPath.endsWith(QLatin1Char('/')))

@@ -3,6 +3,7 @@
 
 #include "App.h"
 #include "RuntimeError.h"
+#include "SystemColors.h"
 #include "Twips.h"
 #include "basQuorvane.h"
 
@@ -63,10 +64,13 @@ void frmQuorvane::createControls() {
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
     setCentralWidget(client);
+    // BackColor: the scroll-bar colour, which shows in the strip below the frame.
+    setBackColor(client, COLOR_SCROLLBAR);
 
     Frame1 = new QGroupBox(client);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twipsRect(0, -60, 3480, 1960));
+    setBackColor(Frame1, COLOR_BTNFACE); // a frame's own default BackColor
     Frame1->setFocusPolicy(Qt::NoFocus);
 
     struct ButtonDesign {

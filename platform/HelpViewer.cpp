@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -32,6 +33,10 @@ struct Viewer {
     std::unique_ptr<QProcess> process;
     QString collection;
     QString homePage; // the collection's contents topic, read once when the viewer starts
+
+    // The program's end leaves the viewer running: only HELP_QUIT ends it. (QProcess would
+    // kill its process when destroyed.)
+    ~Viewer() { (void)process.release(); }
 };
 
 Viewer& viewer() {
@@ -92,7 +97,14 @@ bool ensureViewer(const QString& collection) {
     process->setProgram(viewerProgram());
     process->setArguments(
         {QStringLiteral("-collectionFile"), path, QStringLiteral("-enableRemoteControl")});
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The viewer lives on its own: in a session of its own, so that a signal to the
+    // program's process group does not reach it, and with no output into the program, so
+    // that it never writes into a pipe that the program's end has closed. Its input stays
+    // the remote-control channel; at the program's end the viewer reads the end of it and
+    // goes on.
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setChildProcessModifier([] { ::setsid(); });
     process->start();
     if (!process->waitForStarted(5000)) {
         MsgBox(QStringLiteral("ヘルプ ビューアを起動できません。"), vbExclamation,

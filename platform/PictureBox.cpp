@@ -39,10 +39,12 @@ void PictureBox::Refresh() {
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = contentsRect();
-    if (!m_picture.isNull())
+    if (!m_picture.isNull()) {
+        painter.fillRect(area, m_backColor); // behind the picture's transparent pixels
         painter.drawImage(area, m_picture);
-    else
+    } else {
         painter.drawImage(area.topLeft(), m_image);
+    }
     painter.end();
     QFrame::paintEvent(event);
 }

@@ -133,8 +133,24 @@ click_arrow() {
     sleep 0.3
 }
 copy() { clear_clipboard; xdotool key ctrl+c; }
+# Whether window W's outer frame (as the window manager draws it, _NET_FRAME_EXTENTS) has its
+# top-left corner within 1 px of the designed place: horizontally centred, its middle at
+# FACTOR times the screen's height. Usage: placed WINDOW FACTOR
+placed() {
+    local info l r t b
+    read -r l r t b <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    info=$(xwininfo -id "$1")
+    awk -v x="$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')" \
+        -v y="$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')" \
+        -v w="$(echo "$info" | sed -n 's/^ *Width: *//p')" -v h="$(echo "$info" | sed -n 's/^ *Height: *//p')" \
+        -v l="$l" -v r="$r" -v t="$t" -v b="$b" -v f="$2" 'BEGIN {
+            dx = (x - l) - (1024 - (w + l + r)) / 2; dy = (y - t) - (f * 768 - (h + t + b) / 2)
+            exit !(dx * dx <= 1 && dy * dy <= 1 && t > 0)
+        }'
+}
 
 start
+check "the main window's frame sits slightly above the centre" placed "$main" 0.425
 clear_clipboard
 xdotool key alt+c
 check "copy before any file gives a blank picture" clipboard_is "$(blank)"
@@ -201,6 +217,7 @@ for key in Escape Return; do
     xdotool key a
     about=$(window --name 'Quorvane.+')
     check "the about window opens" test -n "$about"
+    check "the about window's frame sits in the centre" placed "$about" 0.5
     shot "about-$key"
     xdotool key "$key"
     check "the about window closes with $key" gone_within --name 'Quorvane.+'
@@ -219,11 +236,20 @@ xdotool key alt+F4
 check "closing the window ends the program" bash -c "for _ in \$(seq 100); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
 check "closing the window ends the help viewer" bash -c "for _ in \$(seq 100); do kill -0 $viewer_pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
 
-# Exit with Alt+X.
+# Exit with Alt+X: the program ends at once and leaves the help viewer it started running.
 start
+xdotool key alt+h
+sleep 0.3
+xdotool key c
+viewer=$(window --class assistant)
+viewer_pid=$(xdotool getwindowpid "$viewer")
+xdotool windowactivate --sync "$main"
 xdotool key alt+x
 check "Alt+X ends the program" bash -c "for _ in \$(seq 100); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; done; exit 1"
 pid=
+sleep 1
+check "Alt+X leaves the help viewer running" kill -0 "$viewer_pid"
+check "the help viewer still shows its window" test -n "$(window --class assistant)"
 
 echo "end-to-end: $passed passed, $failed failed"
 [ "$failed" = 0 ]

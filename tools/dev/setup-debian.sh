@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
     # windows and help
-    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-l10n-tools
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n qt6-l10n-tools
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
     # the manual pages, the Debian package and its checks
     scdoc dpkg-dev file lintian devscripts appstream desktop-file-utils debootstrap
@@ -18,6 +18,8 @@ packages=(
     wine64 libwine fonts-wine nsis icoutils imagemagick binutils-mingw-w64-x86-64
     # a real X server for screenshots and desktop tests
     xvfb xauth x11-apps x11-utils xdotool xclip openbox
+    # a Wayland session: a compositor with XWayland, and Qt's Wayland platform
+    weston xwayland qt6-wayland
     # linters
     clang-format clang-tidy shellcheck
     # benchmarks

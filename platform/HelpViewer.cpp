@@ -6,13 +6,17 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScreen>
+#include <QStandardPaths>
 
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace quorvane::platform {
@@ -95,8 +99,26 @@ bool ensureViewer(const QString& collection) {
     environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("ja_JP.UTF-8"));
     process->setProcessEnvironment(environment);
     process->setProgram(viewerProgram());
-    process->setArguments(
-        {QStringLiteral("-collectionFile"), path, QStringLiteral("-enableRemoteControl")});
+    QStringList arguments = {QStringLiteral("-collectionFile"), path,
+                             QStringLiteral("-enableRemoteControl")};
+    // The first time, the viewer has no size of its own: it opens in the middle of the screen
+    // at a size where the page, not the contents tree beside it, is the main thing on screen.
+    // Later it keeps its user's size, which it stores in its own copy of the collection (the
+    // collection's cache directory, under the user's data folder).
+    const QString ownCopy = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/Quorvane/help/") + QFileInfo(path).fileName();
+    if (!QFileInfo::exists(ownCopy) && QGuiApplication::primaryScreen()) {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const int width = std::min(900, screen.width() * 9 / 10);
+        const int height = std::min(680, screen.height() * 17 / 20);
+        arguments << QStringLiteral("-geometry")
+                  << QStringLiteral("%1x%2+%3+%4")
+                         .arg(width)
+                         .arg(height)
+                         .arg(screen.x() + (screen.width() - width) / 2)
+                         .arg(screen.y() + (screen.height() - height) / 2);
+    }
+    process->setArguments(arguments);
     // The viewer lives on its own: in a session of its own, so that a signal to the
     // program's process group does not reach it, and with no output into the program, so
     // that it never writes into a pipe that the program's end has closed. Its input stays

@@ -93,8 +93,8 @@ TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords) {
     EXPECT_EQ(engine.registeredDocumentations(), QStringList{QStringLiteral("org.quorvane.help")});
     const QString home = engine.customValue(QStringLiteral("defaultHomepage")).toString();
     EXPECT_EQ(home, QStringLiteral("qthelp://org.quorvane.help/doc/index.html"));
-    const QString contents = QString::fromUtf8(engine.fileData(QUrl(home)));
-    EXPECT_TRUE(contents.contains(QStringLiteral("目次")));
+    QString contents = QString::fromUtf8(engine.fileData(QUrl(home)));
+    EXPECT_TRUE(contents.remove(QStringLiteral("<wbr>")).contains(QStringLiteral("目次")));
     for (const char* keyword : {"このファイルはアイコンを持っていません。", "コピー",
                                 "ファイルを開く", "バージョン情報"}) {
         SCOPED_TRACE(keyword);

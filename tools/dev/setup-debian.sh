@@ -20,6 +20,8 @@ packages=(
     xvfb xauth x11-apps x11-utils xdotool xclip openbox
     # a Wayland session: a compositor with XWayland, and Qt's Wayland platform
     weston xwayland qt6-wayland
+    # the accessibility bus, through which the help pages' test reads the viewer
+    at-spi2-core python3-pyatspi dbus
     # linters
     clang-format clang-tidy shellcheck
     # benchmarks

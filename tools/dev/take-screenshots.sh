@@ -7,8 +7,11 @@ build=${1:-build}
 display=:77
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
+# A home of its own: the help viewer opens as it does the first time.
+HOME=$(mktemp -d)
+export HOME
+trap 'kill $xvfb 2>/dev/null || true; rm -rf "$HOME"' EXIT
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1

@@ -4,6 +4,7 @@
 #include "MemoryStatus.h"
 #include "QtPrinters.h"
 #include "Registry.h"
+#include "SystemColors.h"
 #include "Twips.h"
 #include "WindowSeams.h"
 #include "frmAbout.h"
@@ -92,6 +93,17 @@ TEST_F(AboutWindow, ShowsWhatItLoads) {
         EXPECT_EQ(w->picIcon->picture().convertToFormat(QImage::Format_ARGB32),
                   mainIcon.convertToFormat(QImage::Format_ARGB32));
         EXPECT_EQ(mainIcon.size(), QSize(32, 32));
+        // Its transparent pixels show the scroll-bar colour, not the dialog's.
+        const QImage shown = w->picIcon->grab().toImage();
+        int transparent = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (qAlpha(mainIcon.pixel(x, y)) == 0) {
+                    ++transparent;
+                    EXPECT_EQ(shown.pixel(x, y), platform::systemColor(0).rgb());
+                }
+        EXPECT_GT(transparent, 0);
+        EXPECT_NE(platform::systemColor(0), w->palette().color(QPalette::Window));
         EXPECT_EQ(platform::mousePointer(), platform::vbDefault);
         w->cmdOK->click();
     });

@@ -107,7 +107,9 @@ bool ensureViewer(const QString& collection) {
     // collection's cache directory, under the user's data folder).
     const QString ownCopy = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/Quorvane/help/") + QFileInfo(path).fileName();
-    if (!QFileInfo::exists(ownCopy) && QGuiApplication::primaryScreen()) {
+    // -geometry is an X11 option: on another platform the viewer would refuse it and end.
+    if (!QFileInfo::exists(ownCopy) && QGuiApplication::platformName() == QLatin1String("xcb") &&
+        QGuiApplication::primaryScreen()) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const int width = std::min(900, screen.width() * 9 / 10);
         const int height = std::min(680, screen.height() * 17 / 20);

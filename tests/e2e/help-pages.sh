@@ -38,16 +38,16 @@ dbus-run-session -- bash -c '
     set -euo pipefail
     /usr/bin/python3 -c "import pyatspi; pyatspi.Registry.getDesktop(0)"
     passed=0 failed=0
-    for size in 900x652 500x652; do
-        tree=show
-        [ "$size" = 500x652 ] && tree=hide
+    for size in 900x652+62+58 500x652+262+58; do
+        docks="show contents"
+        [ "${size%%x*}" = 500 ] && docks="hide contents;hide index;hide bookmarks;hide search"
         mkfifo "$HOME/remote"
         /usr/lib/qt6/bin/assistant -collectionFile "$build/bin/Quorvane.hlp" -enableRemoteControl \
             -geometry "$size" <"$HOME/remote" >/dev/null 2>&1 &
         viewer=$!
         exec 4>"$HOME/remote"
         timeout 20 xdotool search --sync --onlyvisible --class assistant >/dev/null
-        echo "$tree contents;$tree index;$tree bookmarks;$tree search" >&4
+        echo "$docks" >&4
         for page in $pages; do
             echo "setSource qthelp://org.quorvane.help/doc/$page" >&4
             sleep 1.5

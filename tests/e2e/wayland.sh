@@ -30,7 +30,9 @@ DISPLAY=$outer XDG_RUNTIME_DIR=$work weston --config="$work/weston.ini" --backen
     --use-pixman --xwayland --socket="$socket" --width=1024 --height=768 --log="$work/weston.log" &
 pids+=($!)
 for _ in $(seq 100); do
-    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" 2>/dev/null | head -n 1)
+    # (The log may not exist yet.)
+    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" 2>/dev/null || true)
+    display=${display%%$'\n'*}
     [ -n "$display" ] && break
     sleep 0.1
 done

@@ -33,6 +33,9 @@ QString& viewerProgram() {
     return program;
 }
 
+// The viewer left running when the program ends; kept here so that it is not lost.
+QProcess* g_leftRunning = nullptr;
+
 struct Viewer {
     std::unique_ptr<QProcess> process;
     QString collection;
@@ -40,7 +43,7 @@ struct Viewer {
 
     // The program's end leaves the viewer running: only HELP_QUIT ends it. (QProcess would
     // kill its process when destroyed.)
-    ~Viewer() { (void)process.release(); }
+    ~Viewer() { g_leftRunning = process.release(); }
 };
 
 Viewer& viewer() {

@@ -124,11 +124,10 @@ void frmAbout::Form_Load() {
     // Centred by the outer size: the two halves are computed first, then subtracted, in
     // single precision.
     const QMargins frame = frameExtents(this);
-    const float height =
-        static_cast<float>(pixelsToTwips(geometry().height() + frame.top() + frame.bottom()));
+    const QSize outer = geometry().marginsAdded(frame).size();
+    const float height = static_cast<float>(pixelsToTwips(outer.height()));
     const float screenHeight = static_cast<float>(screenHeightTwips());
-    const float width =
-        static_cast<float>(pixelsToTwips(geometry().width() + frame.left() + frame.right()));
+    const float width = static_cast<float>(pixelsToTwips(outer.width()));
     const float screenWidth = static_cast<float>(screenWidthTwips());
     moveFrameTo(this, twipsToPixels(screenWidth / 2 - width / 2),
                 twipsToPixels(screenHeight / 2 - height / 2), frame);

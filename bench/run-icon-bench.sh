@@ -4,7 +4,7 @@
 # docs/performance.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=OFF \
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
     -DQUORVANE_GUI=OFF >/dev/null
 cmake --build build-bench --target icon_bench quorvane-icons quorvane-icons-static-runtime >/dev/null
 tool=build-bench/bin/quorvane-icons

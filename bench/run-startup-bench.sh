@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
     exec dbus-run-session -- "$0" "$@"
 fi
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=OFF \
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
     -DQUORVANE_GUI=ON >/dev/null
 cmake --build build-bench --target startup_bench startup_bench_bare startup_bench_bare_ja >/dev/null
 runs=${RUNS:-30}

@@ -22,8 +22,9 @@ void frmQuorvane::Form_Load() {
         // Slightly above the centre: the screen height is scaled by 0.85 before halving. The
         // window's size is its outer size, the frame that the window manager draws included.
         const QMargins frame = frameExtents(this);
-        const double height = pixelsToTwips(geometry().height() + frame.top() + frame.bottom());
-        const double width = pixelsToTwips(geometry().width() + frame.left() + frame.right());
+        const QSize outer = geometry().marginsAdded(frame).size();
+        const double height = pixelsToTwips(outer.height());
+        const double width = pixelsToTwips(outer.width());
         const float top = static_cast<float>((screenHeightTwips() * 0.85) / 2 - height / 2);
         const float left = static_cast<float>(screenWidthTwips() / 2.0 - width / 2);
         moveFrameTo(this, twipsToPixels(left), twipsToPixels(top), frame);

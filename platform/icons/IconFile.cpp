@@ -429,7 +429,8 @@ Result<IconFile> IconFile::openIco(const Source& source) {
     auto head = source.read(0, IconDir::kSize);
     if (!head)
         return fail(IconError::NotIconFile);
-    if (*ByteReader(*head).u16(IconDir::idCount) == 0)
+    file.m_icoCount = *ByteReader(*head).u16(IconDir::idCount);
+    if (file.m_icoCount == 0)
         return fail(IconError::NotIconFile);
     file.m_groupCount = 1;
     return file;
@@ -440,10 +441,7 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
         return fail(IconError::OutOfRange);
     switch (m_kind) {
     case FileKind::Ico: {
-        auto head = m_source->read(0, IconDir::kSize);
-        if (!head)
-            return fail(head.error());
-        const std::uint16_t idCount = *ByteReader(*head).u16(IconDir::idCount);
+        const std::uint16_t idCount = m_icoCount;
         if (idCount > kMaxGroupEntries)
             return fail(IconError::TooLarge);
         // Unlike a group resource, an .ico file's directory must be whole: a cut one gives

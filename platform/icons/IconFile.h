@@ -167,6 +167,9 @@ class IconFile {
     // NE
     std::vector<NeResource> m_neGroups;
     std::vector<NeResource> m_neIcons;
+
+    // ICO: the directory's idCount, from the header
+    std::uint16_t m_icoCount = 0;
 };
 
 // The entry that best fits 32x32: the smallest |w - 32| + |h - 32|, then the larger image, then

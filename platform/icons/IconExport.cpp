@@ -23,29 +23,14 @@ constexpr std::uint64_t kImageHeadBytes = 16;
 // The pieces in which extract copies an image.
 constexpr std::size_t kCopyBytes = 64u << 10;
 
-std::string describeImage(const IconFile& file, const IconDirEntry& entry) {
+std::string describeImage(const IconDirEntry& entry, const Result<ImageFacts>& facts) {
     std::string line = std::to_string(entry.width()) + "x" + std::to_string(entry.height());
-    auto location = file.locateImage(entry);
-    auto head =
-        location ? file.source().read(location->offset, std::min(location->length, kImageHeadBytes))
-                 : Result<std::vector<std::uint8_t>>(fail(location.error()));
-    if (!head)
+    if (!facts)
         return line + " " + std::to_string(entry.wBitCount) + "bpp missing (" +
-               describe(head.error()) + ")";
-    unsigned bits = entry.wBitCount;
-    const ImageFormat format = imageFormat(*head);
-    if (bits == 0 && format == ImageFormat::Dib) {
-        ByteReader dib(*head);
-        auto biSize = dib.u32(BitmapInfoHeader::biSize);
-        bits = dib.u16(biSize == BitmapCoreHeader::kSize ? BitmapCoreHeader::bcBitCount
-                                                         : BitmapInfoHeader::biBitCount)
-                   .value_or(0);
-    }
-    if (bits == 0 && format == ImageFormat::Png)
-        bits = 32;
-    return line + " " + std::to_string(bits) + "bpp " +
-           (format == ImageFormat::Png ? "PNG" : "DIB") + " " + std::to_string(location->length) +
-           " bytes";
+               describe(facts.error()) + ")";
+    return line + " " + std::to_string(facts->bitCount) + "bpp " +
+           (facts->format == ImageFormat::Png ? "PNG" : "DIB") + " " +
+           std::to_string(facts->length) + " bytes";
 }
 
 void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
@@ -60,38 +45,72 @@ void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 
 } // namespace
 
-void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line) {
-    // Within one file an image id names one image, so each is described once.
-    std::unordered_map<std::uint16_t, std::string> described;
+Result<ImageFacts> imageFacts(const IconFile& file, const IconDirEntry& entry) {
+    auto location = file.locateImage(entry);
+    if (!location)
+        return fail(location.error());
+    auto head = file.source().read(location->offset, std::min(location->length, kImageHeadBytes));
+    if (!head)
+        return fail(head.error());
+    ImageFacts facts{entry.width(), entry.height(), entry.wBitCount, imageFormat(*head),
+                     location->length};
+    if (facts.bitCount == 0 && facts.format == ImageFormat::Dib) {
+        ByteReader dib(*head);
+        auto biSize = dib.u32(BitmapInfoHeader::biSize);
+        facts.bitCount = dib.u16(biSize == BitmapCoreHeader::kSize ? BitmapCoreHeader::bcBitCount
+                                                                   : BitmapInfoHeader::biBitCount)
+                             .value_or(0);
+    }
+    if (facts.bitCount == 0 && facts.format == ImageFormat::Png)
+        facts.bitCount = 32;
+    return facts;
+}
+
+void walkGroups(const IconFile& file, const std::function<void(const GroupListing&)>& visit) {
+    // Within one file an image id names one image, so each is read once.
+    std::unordered_map<std::uint16_t, Result<ImageFacts>> known;
     std::uint64_t images = 0;
     const std::uint64_t maxImages = file.source().size() / GrpIconDirEntry::kSize;
     for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
-        auto group = images <= maxImages ? file.group(i) : fail(IconError::TooLarge);
-        if (group)
-            images += group->entries.size();
-        if (group && images > maxImages)
-            group = fail(IconError::TooLarge);
-        if (!group) {
-            line(std::to_string(i) + " ? (" + describe(group.error()) + ")");
-            continue;
+        GroupListing listing{
+            i, images <= maxImages ? file.group(i) : fail(IconError::TooLarge), {}};
+        if (listing.group)
+            images += listing.group->entries.size();
+        if (listing.group && images > maxImages)
+            listing.group = fail(IconError::TooLarge);
+        if (listing.group) {
+            for (const IconDirEntry& entry : listing.group->entries) {
+                if (file.kind() == FileKind::Ico) {
+                    listing.images.push_back(imageFacts(file, entry));
+                    continue;
+                }
+                auto found = known.find(entry.nId);
+                if (found == known.end())
+                    found = known.emplace(entry.nId, imageFacts(file, entry)).first;
+                listing.images.push_back(found->second);
+            }
         }
-        std::string text = std::to_string(i) + ' ' +
-                           (group->name.isId ? group->name.text() : '"' + group->name.name + '"');
+        visit(listing);
+    }
+}
+
+void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line) {
+    walkGroups(file, [&](const GroupListing& listing) {
+        if (!listing.group) {
+            line(std::to_string(listing.index) + " ? (" + describe(listing.group.error()) + ")");
+            return;
+        }
+        const IconGroup& group = *listing.group;
+        std::string text = std::to_string(listing.index) + ' ' +
+                           (group.name.isId ? group.name.text() : '"' + group.name.name + '"');
         const char* separator = " ";
-        for (const IconDirEntry& entry : group->entries) {
+        for (std::size_t k = 0; k < group.entries.size(); ++k) {
             text += separator;
             separator = ", ";
-            if (file.kind() == FileKind::Ico) {
-                text += describeImage(file, entry);
-                continue;
-            }
-            auto [it, added] = described.try_emplace(entry.nId);
-            if (added)
-                it->second = describeImage(file, entry);
-            text += it->second;
+            text += describeImage(group.entries[k], listing.images[k]);
         }
         line(text);
-    }
+    });
 }
 
 Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,

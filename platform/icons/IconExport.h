@@ -3,6 +3,7 @@
 #pragma once
 
 #include "IconFile.h"
+#include "IconImage.h"
 
 #include <functional>
 #include <span>
@@ -10,11 +11,34 @@
 
 namespace quorvane::icons {
 
-// One line a group, as `list` prints it: the index, the id or the quoted name, then each image
-// as width x height, bits per pixel, DIB or PNG and its length. Only the first bytes of an
-// image are read. The images described in one walk are bounded by the file's size, one
+// What a directory entry and the first bytes of its image tell: the size from the entry, the
+// bit count from the entry or else the DIB header (32 for a PNG without one), the format, and
+// the length as located.
+struct ImageFacts {
+    int width = 0;
+    int height = 0;
+    unsigned bitCount = 0;
+    ImageFormat format = ImageFormat::Dib;
+    std::uint64_t length = 0;
+};
+Result<ImageFacts> imageFacts(const IconFile& file, const IconDirEntry& entry);
+
+// One group as `list` walks it: its directory, or why it cannot be read, and the facts of each
+// of its images in directory order.
+struct GroupListing {
+    std::uint32_t index = 0;
+    Result<IconGroup> group;
+    std::vector<Result<ImageFacts>> images;
+};
+
+// Every group in order. The images described in one walk are bounded by the file's size, one
 // 14-byte directory entry each, so that groups sharing their directories cannot multiply the
-// work; a group past that bound is listed as beyond the reader's limits.
+// work; a group past that bound comes as TooLarge. Each image id is read once.
+void walkGroups(const IconFile& file, const std::function<void(const GroupListing&)>& visit);
+
+// One line a group, as `list` prints it: the index, the id or the quoted name, then each image
+// as width x height, bits per pixel, DIB or PNG and its length; a group that walkGroups cannot
+// give is listed with the reason.
 void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line);
 
 // Receives output bytes; false when they cannot be written.

@@ -102,10 +102,10 @@ Result<ImageLocation> cutAtEnd(const Source& source, std::uint64_t offset, std::
 
 } // namespace
 
-std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries) {
+std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries, int size) {
     std::optional<std::size_t> best;
-    auto key = [](const IconDirEntry& e) {
-        int distance = std::abs(e.width() - 32) + std::abs(e.height() - 32);
+    auto key = [size](const IconDirEntry& e) {
+        int distance = std::abs(e.width() - size) + std::abs(e.height() - size);
         int area = e.width() * e.height();
         int depthDistance = std::abs(static_cast<int>(e.wBitCount) - 32);
         return std::tuple(distance, -area, depthDistance);

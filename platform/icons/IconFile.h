@@ -172,8 +172,9 @@ class IconFile {
     std::uint16_t m_icoCount = 0;
 };
 
-// The entry that best fits 32x32: the smallest |w - 32| + |h - 32|, then the larger image, then
-// the bit count nearest 32, then the first. Empty for an empty list.
-std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries);
+// The entry that best fits size x size (32 for the program): the smallest |w - size| +
+// |h - size|, then the larger image, then the bit count nearest 32, then the first. Empty for
+// an empty list.
+std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries, int size = 32);
 
 } // namespace quorvane::icons

@@ -252,50 +252,48 @@ Result<IconBitmap> decodeDib(std::span<const std::uint8_t> bytes) {
     return bitmap;
 }
 
-// The mask at 32x32: each output pixel takes the source pixel under its centre.
+// The mask at the output size: each output pixel takes the source pixel under its centre.
 void scaleMask(const IconBitmap& src, IconBitmap& out) {
-    const std::size_t sw = std::size_t(src.width());
-    const std::size_t sh = std::size_t(src.height());
-    constexpr std::size_t n = kIconSize;
+    const std::size_t sw = std::size_t(src.width()), sh = std::size_t(src.height());
+    const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
     std::span<std::uint8_t> mask = out.writableMask();
-    for (std::size_t y = 0; y < n; ++y) {
-        const std::size_t my = std::min(sh - 1, (2 * y + 1) * sh / (2 * n));
-        for (std::size_t x = 0; x < n; ++x) {
-            const std::size_t mx = std::min(sw - 1, (2 * x + 1) * sw / (2 * n));
-            mask[y * n + x] = src.mask()[my * sw + mx];
+    for (std::size_t y = 0; y < th; ++y) {
+        const std::size_t my = std::min(sh - 1, (2 * y + 1) * sh / (2 * th));
+        for (std::size_t x = 0; x < tw; ++x) {
+            const std::size_t mx = std::min(sw - 1, (2 * x + 1) * sw / (2 * tw));
+            mask[y * tw + x] = src.mask()[my * sw + mx];
         }
     }
 }
 
 // Growing by whole factors: each source pixel becomes a block.
 void replicate(const IconBitmap& src, IconBitmap& out) {
-    const std::size_t fx = std::size_t(kIconSize / src.width());
-    const std::size_t fy = std::size_t(kIconSize / src.height());
     const std::size_t sw = std::size_t(src.width());
+    const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
+    const std::size_t fx = tw / sw, fy = th / std::size_t(src.height());
     std::span<std::uint32_t> pixels = out.writablePixels();
-    for (std::size_t y = 0; y < kIconSize; ++y)
-        for (std::size_t x = 0; x < kIconSize; ++x)
-            pixels[y * kIconSize + x] = src.pixels()[(y / fy) * sw + x / fx];
+    for (std::size_t y = 0; y < th; ++y)
+        for (std::size_t x = 0; x < tw; ++x)
+            pixels[y * tw + x] = src.pixels()[(y / fy) * sw + x / fx];
 }
 
 // Area averaging: every output pixel covers a rectangle of the source of size
-// (sw/32) x (sh/32); source pixels count by how much of them lies inside it. Coordinates are
-// kept in units of 1/32 of a source pixel so the weights are exact integers. Colours average
-// in premultiplied alpha, so that transparent pixels lend no colour.
+// (sw/tw) x (sh/th); source pixels count by how much of them lies inside it. Coordinates are
+// kept in units of 1/tw (across) and 1/th (down) of a source pixel so the weights are exact
+// integers. Colours average in premultiplied alpha, so that transparent pixels lend no colour.
 void areaAverage(const IconBitmap& src, IconBitmap& out) {
-    const std::size_t sw = std::size_t(src.width());
-    const std::size_t sh = std::size_t(src.height());
-    constexpr std::size_t n = kIconSize;
+    const std::size_t sw = std::size_t(src.width()), sh = std::size_t(src.height());
+    const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
     std::span<std::uint32_t> pixels = out.writablePixels();
-    for (std::size_t y = 0; y < n; ++y) {
-        const std::size_t y0 = y * sh, y1 = y0 + sh; // in 1/32 source pixels
-        for (std::size_t x = 0; x < n; ++x) {
-            const std::size_t x0 = x * sw, x1 = x0 + sw;
+    for (std::size_t y = 0; y < th; ++y) {
+        const std::size_t y0 = y * sh, y1 = y0 + sh; // in 1/th source pixels
+        for (std::size_t x = 0; x < tw; ++x) {
+            const std::size_t x0 = x * sw, x1 = x0 + sw; // in 1/tw source pixels
             std::uint64_t sumA = 0, sumR = 0, sumG = 0, sumB = 0, total = 0;
-            for (std::size_t sy = y0 / n; sy * n < y1; ++sy) {
-                const std::size_t wy = std::min(y1, (sy + 1) * n) - std::max(y0, sy * n);
-                for (std::size_t sx = x0 / n; sx * n < x1; ++sx) {
-                    const std::size_t wx = std::min(x1, (sx + 1) * n) - std::max(x0, sx * n);
+            for (std::size_t sy = y0 / th; sy * th < y1; ++sy) {
+                const std::size_t wy = std::min(y1, (sy + 1) * th) - std::max(y0, sy * th);
+                for (std::size_t sx = x0 / tw; sx * tw < x1; ++sx) {
+                    const std::size_t wx = std::min(x1, (sx + 1) * tw) - std::max(x0, sx * tw);
                     const std::uint64_t weight = std::uint64_t(wx) * wy;
                     const std::uint32_t p = src.pixels()[sy * sw + sx];
                     const std::uint64_t a = src.hasAlpha() ? (p >> 24) : 255;
@@ -314,7 +312,7 @@ void areaAverage(const IconBitmap& src, IconBitmap& out) {
                 const auto a = static_cast<std::uint32_t>((sumA + total / 2) / total);
                 pixel = argb(src.hasAlpha() ? a : 255, channel(sumR), channel(sumG), channel(sumB));
             }
-            pixels[y * n + x] = pixel;
+            pixels[y * tw + x] = pixel;
         }
     }
 }
@@ -358,17 +356,61 @@ Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes) {
     return imageFormat(bytes) == ImageFormat::Png ? decodePng(bytes) : decodeDib(bytes);
 }
 
-IconBitmap scaleToIconSize(const IconBitmap& src) {
-    if (src.width() == kIconSize && src.height() == kIconSize)
+IconBitmap scaleTo(const IconBitmap& src, int width, int height) {
+    if (src.width() == width && src.height() == height)
         return src;
-    IconBitmap out = *IconBitmap::create(kIconSize, kIconSize);
+    IconBitmap out = *IconBitmap::create(width, height);
     out.setHasAlpha(src.hasAlpha());
     scaleMask(src, out);
-    if (kIconSize % src.width() == 0 && kIconSize % src.height() == 0)
+    if (width % src.width() == 0 && height % src.height() == 0)
         replicate(src, out);
     else
         areaAverage(src, out);
     return out;
+}
+
+IconBitmap scaleToIconSize(const IconBitmap& src) {
+    return scaleTo(src, kIconSize, kIconSize);
+}
+
+IconBitmap maskAsAlpha(const IconBitmap& src) {
+    if (src.hasAlpha())
+        return src;
+    IconBitmap out = src;
+    std::span<std::uint32_t> pixels = out.writablePixels();
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = src.mask()[i] ? 0 : (pixels[i] | 0xFF000000u);
+    out.setHasAlpha(true);
+    return out;
+}
+
+Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind kind) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<std::uint32_t>(picture.width());
+    image.height = static_cast<std::uint32_t>(picture.height());
+    // The pixels' 0xAARRGGBB words are BGRA bytes on a little-endian machine, ARGB bytes on a
+    // big-endian one. An RGB file is written from rows of three bytes a pixel.
+    image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+    std::vector<std::uint8_t> rows;
+    const void* buffer = picture.pixels().data();
+    if (kind == PngKind::Rgb) {
+        image.format = PNG_FORMAT_RGB;
+        rows.reserve(picture.pixels().size() * 3);
+        for (std::uint32_t p : picture.pixels())
+            rows.insert(rows.end(),
+                        {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                         static_cast<std::uint8_t>(p)});
+        buffer = rows.data();
+    }
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, buffer, 0, nullptr))
+        return fail(IconError::WriteFailed);
+    std::vector<std::uint8_t> encoded(size);
+    if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, buffer, 0, nullptr))
+        return fail(IconError::WriteFailed);
+    encoded.resize(size);
+    return encoded;
 }
 
 void drawIconBitmap(Surface surface, int x, int y, const IconBitmap& icon) {

@@ -19,6 +19,9 @@ inline constexpr std::size_t kIconPixels = std::size_t{kIconSize} * kIconSize;
 inline constexpr std::size_t kMaxImagePixels = std::size_t{512} * 512;
 // Either side of an image, so that a 1-pixel-high strip cannot be a megapixel wide.
 inline constexpr int kMaxImageSide = 1024;
+// The largest size at which icons are drawn or made into thumbnails: a square within the
+// pixel budget.
+inline constexpr int kMaxDrawSize = 512;
 
 // A decoded picture. Pixels are 0xAARRGGBB, rows top-down. The mask has one byte a pixel:
 // 1 where the screen shows through (AND mask bit set). The alpha bytes count only when
@@ -64,9 +67,24 @@ ImageFormat imageFormat(std::span<const std::uint8_t> bytes);
 // colour data is cut short fails.
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes);
 
-// The picture at 32x32: pixel replication when growing by a whole factor, area averaging
-// (in premultiplied alpha for alpha pictures) otherwise; the mask is scaled nearest.
+// The picture at width x height (each 1..kMaxImageSide): pixel replication when growing by
+// whole factors, area averaging (in premultiplied alpha for alpha pictures) otherwise; the mask
+// is scaled nearest.
+IconBitmap scaleTo(const IconBitmap& bitmap, int width, int height);
+// The picture at 32x32, as the program draws icons.
 IconBitmap scaleToIconSize(const IconBitmap& bitmap);
+
+// The picture with its transparency in the alpha channel: a picture without alpha becomes
+// transparent where its mask shows the screen and opaque elsewhere. (Pixels that invert the
+// screen, mask set over a non-black colour, have no alpha equivalent and become transparent.)
+IconBitmap maskAsAlpha(const IconBitmap& bitmap);
+
+enum class PngKind {
+    Rgb,  // the colour channels only
+    Rgba, // with the alpha channel, not premultiplied
+};
+// The picture as a PNG file; WriteFailed when libpng cannot encode it.
+Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind kind);
 
 // A 32-bit drawing surface (0xAARRGGBB pixels) owned by someone else.
 struct Surface {

@@ -1,6 +1,7 @@
 // The icon-extraction service: how many icons a file holds, and icon n at 32x32.
 #pragma once
 
+#include "IconExport.h"
 #include "IconFile.h"
 #include "IconImage.h"
 
@@ -17,5 +18,20 @@ std::uint32_t countIcons(const std::string& path);
 // count; the first failure otherwise (missing image, undecodable data, malformed file).
 Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index);
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index);
+// Icon n at size x size, from the image that best fits that size, scaled as at 32x32.
+Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size);
+
+// The image that suits a thumbnail of size x size: the smallest whose larger side is at least
+// size, otherwise the largest. Among images of one size PNG and 32-bit ones come first, then
+// more colours, then the first in the directory. Images whose facts cannot be read are passed
+// over; empty when none is left.
+std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFacts>>& images,
+                                                int size);
+
+// Icon n as a thumbnail no larger than size x size: the image chooseThumbnailImage picks, its
+// transparency as alpha, shrunk by area averaging in premultiplied alpha with its proportions
+// kept, never enlarged. OutOfRange past the count or for a group without usable images; the
+// image's own error when it cannot be read or decoded.
+Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size);
 
 } // namespace quorvane::icons

@@ -255,3 +255,56 @@ TEST(IconApi, ExtractIconAFollowsTheShellContract) {
     EXPECT_EQ(DrawIcon(hDC, 2, 2, ExtractIconA(hInst, pe, -1)), 0);
     fs::remove_all(dir);
 }
+
+TEST(Thumbnails, TheSmallestImageThatCoversTheSizeShrunkInPremultipliedAlpha) {
+    auto filled = [](int w, int h, std::uint32_t colour) {
+        return makePicture(w, h, std::vector<std::uint32_t>(std::size_t(w) * h, colour));
+    };
+    auto dib = [&](int w, int h, int bits, std::uint32_t colour) {
+        return ImageSpec{w, h, bits, 1, makeDib(filled(w, h, colour), {.bitCount = bits})};
+    };
+    auto png = [&](int w, int h, int entryBits, std::uint32_t colour) {
+        return ImageSpec{w, h, entryBits, 1, makePng(filled(w, h, colour))};
+    };
+    // Each image has a colour of its own; a paletted PNG (8 bits in its entry) still comes
+    // before a 24-bit DIB of its size, and a 32-bit DIB before an 8-bit one.
+    const Bytes ico = makeIco({dib(16, 16, 32, 0xFF000010), dib(32, 32, 8, 0xFF000020),
+                               dib(48, 48, 24, 0xFF000030), png(48, 48, 8, 0xFF000031),
+                               dib(64, 32, 8, 0xFF000040), dib(64, 32, 32, 0xFF000041),
+                               png(256, 256, 32, 0xFF000100)});
+    MemorySource source(ico);
+    auto file = IconFile::open(source);
+    ASSERT_TRUE(file);
+    struct Case {
+        int size;
+        std::uint32_t colour;
+        int width, height;
+    };
+    const Case cases[] = {
+        {16, 0xFF000010, 16, 16},    {17, 0xFF000020, 17, 17}, {40, 0xFF000031, 40, 40},
+        {60, 0xFF000041, 60, 30},    {64, 0xFF000041, 64, 32}, {128, 0xFF000100, 128, 128},
+        {300, 0xFF000100, 256, 256}, // nothing covers 300: the largest, not enlarged
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        auto thumb = thumbnailIcon(*file, 0, c.size);
+        ASSERT_TRUE(thumb);
+        EXPECT_EQ(thumb->width(), c.width);
+        EXPECT_EQ(thumb->height(), c.height);
+        EXPECT_EQ(thumb->pixels()[0], c.colour);
+    }
+    // 4x2 to 2x1. Left: red, a transparent white, blue at alpha 128 and green at 64, so alpha
+    // (255 + 0 + 128 + 64) / 4 = 111.75 and each colour c * a / 447: red 145.5, green 36.5,
+    // blue 73.0. Right: black and white, opaque.
+    const Bytes square =
+        makeIco({{4, 2, 32, 1,
+                  makePng(makePicture(4, 2,
+                                      {0xFFFF0000, 0x00FFFFFF, 0xFF000000, 0xFFFFFFFF, 0x800000FF,
+                                       0x4000FF00, 0xFFFFFFFF, 0xFF000000}))}});
+    MemorySource small(square);
+    auto shrunk = thumbnailIcon(*IconFile::open(small), 0, 2);
+    ASSERT_TRUE(shrunk);
+    EXPECT_EQ(shrunk->pixels(), (std::vector<std::uint32_t>{0x70912549, 0xFF808080}));
+    // The program's own choice measures both sides: 40x40 is nearer 32x32 than 32x96.
+    EXPECT_EQ(chooseImage({{.bWidth = 32, .bHeight = 96}, {.bWidth = 40, .bHeight = 40}}), 1u);
+}

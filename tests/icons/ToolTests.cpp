@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <png.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quorvane::testing;
 namespace fs = std::filesystem;
@@ -69,20 +71,20 @@ TEST_F(ToolTest, FilesThatClaimTooMuchStayWithinTheBudgets) {
 #else
     const long boundKiB = 64 << 10;
 #endif
-    // The index that render and extract take, and their exit statuses; count and list end 0.
+    // The index that render and extract take, and the exit statuses of render, extract,
+    // thumbnail and extract --all; count and list end 0.
     struct Case {
         const char* bomb;
         const char* index;
-        int render;
-        int extract;
+        int render, extract, thumbnail, all;
     };
     const Case cases[] = {
-        {"ico-65535-images-past-the-end", "0", 1, 2}, // too many entries for a group
-        {"ico-256-images-past-the-end", "0", 1, 2},   // 256 x 1 MiB: past the group budget
-        {"pe-256-entries-one-image", "0", 0, 2},      // 256 x 270 kB, all one image
-        {"png-65535x65535-header", "0", 1, 0},        // refused from its header
-        {"png-4096x4096-of-zeros", "0", 1, 0},        // 16 kB that inflate to 16 MB
-        {"pe-65535-groups", "65534", 0, 0},
+        {"ico-65535-images-past-the-end", "0", 1, 2, 1, 2}, // too many entries for a group
+        {"ico-256-images-past-the-end", "0", 1, 2, 1, 2},   // 256 x 1 MiB: past the group budget
+        {"pe-256-entries-one-image", "0", 0, 2, 0, 2},      // 256 x 270 kB, all one image
+        {"png-65535x65535-header", "0", 1, 0, 1, 0},        // refused from its header
+        {"png-4096x4096-of-zeros", "0", 1, 0, 1, 0},        // 16 kB that inflate to 16 MB
+        {"pe-65535-groups", "65534", 0, 0, 0, 2},
     };
     const std::vector<Bomb> bombs = makeBombs();
     ASSERT_EQ(bombs.size(), std::size(cases));
@@ -100,6 +102,8 @@ TEST_F(ToolTest, FilesThatClaimTooMuchStayWithinTheBudgets) {
             {{"list", file}, 0},
             {{"render", file, c.index, png}, c.render},
             {{"extract", file, c.index, ico}, c.extract},
+            {{"thumbnail", file, png}, c.thumbnail},
+            {{"extract", "--all", file, (dir / "all").string()}, c.all},
         };
         for (const auto& [args, expected] : runs) {
             SCOPED_TRACE(args[0]);
@@ -108,7 +112,7 @@ TEST_F(ToolTest, FilesThatClaimTooMuchStayWithinTheBudgets) {
             EXPECT_LE(run.peakKiB, boundKiB);
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), expected == 0 ? 0 : 1);
         }
-        EXPECT_EQ(fs::exists(png), c.render == 0);
+        EXPECT_EQ(fs::exists(png), c.render == 0 || c.thumbnail == 0);
         EXPECT_EQ(fs::exists(ico), c.extract == 0);
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -143,15 +147,56 @@ TEST_F(ToolTest, ExtractWritesTheGroupsImagesUnchanged) {
     EXPECT_EQ(tool("count " + at("ours.ico")).out, "1\n");
 }
 
-TEST_F(ToolTest, RenderWritesA32x32RgbPng) {
-    ASSERT_EQ(tool("render " + kNsisDir + "/Stubs/zlib-x86-unicode 0 " + at("icon.png")).status, 0);
+TEST_F(ToolTest, RenderAndThumbnailWriteThePicturesPixels) {
+    // At 48 notepad's 48x48 32-bit image is drawn unscaled: ImageMagick's own decoding of it,
+    // flattened on white, must agree.
+    const std::string notepad = kWineDir + "/notepad.exe";
+    ASSERT_EQ(tool("render --size 48 " + notepad + " 0 " + at("ours.png")).status, 0);
+    ASSERT_EQ(tool("extract " + notepad + " 0 " + at("group.ico")).status, 0);
+    const std::string convert = " -background white -alpha remove -depth 8 rgb:-";
+    const std::string ours = runCommand("convert " + at("ours.png") + convert);
+    const std::string theirs = runCommand("convert " + at("group.ico") + "[1]" + convert);
+    ASSERT_EQ(ours.size(), 48u * 48u * 3u);
+    ASSERT_EQ(theirs.size(), ours.size());
+    int worst = 0; // ImageMagick rounds the blend its own way
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        worst =
+            std::max(worst, std::abs(int(std::uint8_t(ours[i])) - int(std::uint8_t(theirs[i]))));
+    EXPECT_LE(worst, 1);
+    // A thumbnail goes into the file it is given, which a reader that opened it first sees.
+    std::ofstream(dir / "thumb.png").put('x');
+    const int fd = ::open((dir / "thumb.png").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(tool("thumbnail " + notepad + " " + at("thumb.png")).status, 0);
+    Bytes seen(1 << 20);
+    seen.resize(std::size_t(std::max<ssize_t>(0, ::pread(fd, seen.data(), seen.size(), 0))));
+    ::close(fd);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir / "icon.png").c_str()));
-    EXPECT_EQ(image.width, 32u);
-    EXPECT_EQ(image.height, 32u);
-    EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, seen.data(), seen.size()));
+    EXPECT_EQ(image.width, 128u);
+    EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGBA));
     png_image_free(&image);
+}
+
+TEST_F(ToolTest, JsonListAndExtractingEveryGroup) {
+    const std::string stub = kNsisDir + "/Stubs/zlib-x86-unicode";
+    EXPECT_EQ(
+        tool("list --json " + stub).out,
+        "{\"file\": \"" + stub +
+            "\", \"kind\": \"PE\", \"icons\": [\n  {\"index\": 0, \"id\": 103, " +
+            "\"images\": [{\"width\": 32, \"height\": 32, \"bits\": 4, \"format\": \"DIB\", " +
+            "\"bytes\": 744}]}\n]}\n");
+    const std::string shell32 = kWineDir + "/shell32.dll";
+    EXPECT_EQ(runCommand(std::string(QUORVANE_ICONS_TOOL) + " list --json " + shell32 +
+                         " | /usr/bin/python3 -c 'import json, sys; d = json.load(sys.stdin); "
+                         "print(len(d[\"icons\"]), d[\"icons\"][0][\"name\"])'"),
+              "184 IDI_SHELL_OPTIONS\n");
+    ASSERT_EQ(tool("extract --all " + shell32 + " " + at("all")).status, 0);
+    EXPECT_EQ(filesIn((dir / "all").string()).size(), 184u);
+    ASSERT_EQ(tool("extract " + shell32 + " 2 " + at("two.ico")).status, 0);
+    EXPECT_EQ(readWholeFile((dir / "all" / "2-1.ico").string()),
+              readWholeFile((dir / "two.ico").string()));
 }
 
 TEST_F(ToolTest, FailuresSayWhyAndLeaveNoFile) {
@@ -171,6 +216,10 @@ TEST_F(ToolTest, FailuresSayWhyAndLeaveNoFile) {
         {"index not a number", "extract " + stub + " one " + at("out.ico"), 2, "bad INDEX 'one'"},
         {"unwritable output", "render " + stub + " 0 " + at("no/such/dir/out.png"), 2, "out.png"},
         {"unknown command", "show " + stub, 2, "bad command line"},
+        {"no icons to thumbnail", "thumbnail " + kWineFontsDir + "/coure.fon " + at("t.png"), 1,
+         "icon 0: no such icon"},
+        {"size out of range", "thumbnail -s 513 " + stub + " " + at("t.png"), 2, "bad SIZE '513'"},
+        {"option of another command", "count --json " + stub, 2, "bad command line"},
         {"no arguments", "", 2, "no command"},
     };
     for (const Case& c : cases) {

@@ -53,6 +53,8 @@ check_program_dir "$root"
 shell32=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll
 cp "$shell32" "$root/tmp/"
 [ "$(chroot "$root" /usr/bin/quorvane-icons count /tmp/shell32.dll)" = 184 ] || fail "the packaged tool"
+grep -qx 'TryExec=/usr/bin/quorvane-icons' "$root/usr/share/thumbnailers/quorvane.thumbnailer" ||
+    fail "the packaged thumbnailer entry"
 chroot "$root" /bin/sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends man-db' \
     >>"$work/apt.log" 2>&1 || fail "apt-get install man-db"
 chroot "$root" env MANWIDTH=80 man -P cat quorvane-icons 2>/dev/null | grep -q '^EXIT STATUS' ||

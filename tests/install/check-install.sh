@@ -28,6 +28,9 @@ appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.quorvane
     fail "the theme icon is not 32x32"
 grep -q '^Name\[ja\]=' "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "no Japanese name"
 grep -q '^Categories=Utility;' "$root/usr/share/applications/org.quorvane.Quorvane.desktop" || fail "not in Utility"
+# The thumbnailer entry runs the installed tool.
+grep -qx 'Exec=/usr/bin/quorvane-icons thumbnail -s %s %i %o' "$root/usr/share/thumbnailers/quorvane.thumbnailer" ||
+    fail "thumbnailer entry"
 # The installed tool runs from its new place.
 [ "$("$root/usr/bin/quorvane-icons" count "$root/usr/lib/quorvane/quorvane")" = 0 ] || fail "quorvane-icons does not run"
 check_program_stays_up "$root"

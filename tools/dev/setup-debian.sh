@@ -22,10 +22,12 @@ packages=(
     weston xwayland qt6-wayland
     # the accessibility bus, through which the help pages' test reads the viewer
     at-spi2-core python3-pyatspi dbus
+    # a thumbnail service and file manager, for the thumbnailer's test and screenshot
+    tumbler thunar libglib2.0-bin shared-mime-info
     # linters
     clang-format clang-tidy shellcheck
     # benchmarks
-    hyperfine valgrind dbus time python3
+    hyperfine valgrind dbus time python3 icoextract
 )
 missing=()
 for p in "${packages[@]}"; do

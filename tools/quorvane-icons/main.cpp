@@ -8,13 +8,14 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
-#include <png.h>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,16 +25,25 @@ using namespace quorvane::icons;
 constexpr int kExitOk = 0;
 constexpr int kExitNoIcon = 1;
 constexpr int kExitError = 2;
+constexpr int kDefaultThumbnailSize = 128;
 
 const char* const kUsage =
     "Usage: quorvane-icons COMMAND FILE [ARGS]\n"
     "Reads the icons stored in Windows program files (PE32, PE32+, NE) and .ico files.\n"
     "\n"
     "Commands:\n"
-    "  count FILE                  print the number of icons, as the icon browser counts them\n"
-    "  list FILE                   print each icon group and its images\n"
-    "  render FILE INDEX OUT.png   write icon INDEX as drawn at 32x32 on white, as an RGB PNG\n"
-    "  extract FILE INDEX OUT.ico  write icon group INDEX as an .ico file, images unchanged\n"
+    "  count FILE                   print the number of icons, as the icon browser counts them\n"
+    "  list [--json] FILE           print each icon group and its images (as JSON with --json)\n"
+    "  render [--size N] FILE INDEX OUT.png\n"
+    "                               write icon INDEX as drawn at NxN (default 32) on white,\n"
+    "                               as an RGB PNG\n"
+    "  extract FILE INDEX OUT.ico   write icon group INDEX as an .ico file, images unchanged\n"
+    "  extract --all FILE DIR       write every group into DIR as INDEX-NAME.ico\n"
+    "  thumbnail [-s SIZE] FILE OUT.png\n"
+    "                               write the first icon as a PNG with alpha, no larger than\n"
+    "                               SIZExSIZE (default 128), for file managers\n"
+    "\n"
+    "Sizes run from 1 to 512.\n"
     "\n"
     "Options:\n"
     "  --help      show this help\n"
@@ -138,12 +148,93 @@ int commandCount(const std::string& path) {
     return kExitOk;
 }
 
-int commandList(const std::string& path) {
+// TEXT as a JSON string: UTF-8 kept, control characters escaped, bytes that are not UTF-8
+// (a file name can hold any) replaced by U+FFFD.
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // The length of a well-formed sequence, its continuation bytes, and its value's range.
+        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        std::uint32_t value = n == 4 ? c & 0x07u : n == 3 ? c & 0x0Fu : c & 0x1Fu;
+        bool valid = n != 0 && c < 0xF5 && i + n <= text.size();
+        for (std::size_t k = 1; valid && k < n; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            value = (value << 6) | (next & 0x3Fu);
+        }
+        const std::uint32_t least = n == 4 ? 0x10000 : n == 3 ? 0x800 : 0x80;
+        valid = valid && value >= least && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
+        out += valid ? text.substr(i, n) : "\uFFFD";
+        i += valid ? n : 1;
+    }
+    return out + '"';
+}
+
+void printJson(const std::string& path, const std::optional<IconFile>& file) {
+    static constexpr const char* kKinds[] = {"PE", "NE", "ICO"};
+    std::cout << "{\"file\": " << jsonString(path) << ", \"kind\": ";
+    if (file)
+        std::cout << '"' << kKinds[static_cast<int>(file->kind())] << '"';
+    else
+        std::cout << "null";
+    std::cout << ", \"icons\": [";
+    const char* separator = "";
+    if (file) {
+        walkGroups(*file, [&](const GroupListing& listing) {
+            std::cout << separator << "\n  {\"index\": " << listing.index;
+            separator = ",";
+            if (!listing.group) {
+                std::cout << ", \"error\": " << jsonString(describe(listing.group.error())) << '}';
+                return;
+            }
+            const ResourceName& name = listing.group->name;
+            if (name.isId)
+                std::cout << ", \"id\": " << name.id;
+            else
+                std::cout << ", \"name\": " << jsonString(name.name);
+            std::cout << ", \"images\": [";
+            for (std::size_t k = 0; k < listing.images.size(); ++k) {
+                const IconDirEntry& entry = listing.group->entries[k];
+                const Result<ImageFacts>& facts = listing.images[k];
+                std::cout << (k ? ", " : "") << "{\"width\": " << entry.width()
+                          << ", \"height\": " << entry.height();
+                if (facts)
+                    std::cout << ", \"bits\": " << facts->bitCount << ", \"format\": \""
+                              << (facts->format == ImageFormat::Png ? "PNG" : "DIB")
+                              << "\", \"bytes\": " << facts->length << '}';
+                else
+                    std::cout << ", \"bits\": " << entry.wBitCount
+                              << ", \"error\": " << jsonString(describe(facts.error())) << '}';
+            }
+            std::cout << "]}";
+        });
+    }
+    std::cout << (*separator ? "\n" : "") << "]}\n";
+}
+
+int commandList(const std::string& path, bool json) {
     int status = kExitOk;
     auto opened = openFile(path, status);
     if (!opened)
         return status;
-    if (opened->file)
+    if (json)
+        printJson(path, opened->file);
+    else if (opened->file)
         listGroups(*opened->file, [](const std::string& line) { std::cout << line << '\n'; });
     return kExitOk;
 }
@@ -165,40 +256,71 @@ int noIcon(const std::string& path, std::uint32_t index, IconError why) {
     return kExitNoIcon;
 }
 
-int commandRender(const std::string& path, const std::string& indexText, const std::string& out) {
+// Writes the bytes to PATH through a file written beside it and renamed into place.
+int writeAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    AtomicFile file(path);
+    if (!file.write(bytes) || !file.commit())
+        return error(path + ": " + file.why());
+    return kExitOk;
+}
+
+// Writes the bytes into PATH itself, created or truncated: a thumbnail service may have made
+// the file and read it back through a descriptor of its own, which a renamed file would miss.
+int writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return error(path + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int why = errno;
+            ::close(fd);
+            return error(path + ": " + std::strerror(why));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        return error(path + ": " + std::strerror(errno));
+    return kExitOk;
+}
+
+int commandRender(const std::string& path, const std::string& indexText, const std::string& out,
+                  int size) {
     std::uint32_t index = 0;
     int status = kExitOk;
     auto opened = openWithIndex(path, indexText, index, status);
     if (!opened)
         return status;
-    auto icon = extractIcon(*opened->source, index);
+    auto icon = extractIcon(*opened->source, index, size);
     if (!icon)
         return noIcon(path, index, icon.error());
-    std::vector<std::uint32_t> pixels(kIconPixels, 0xFFFFFFFFu);
-    drawIconBitmap(Surface{pixels.data(), kIconSize, kIconSize, kIconSize}, 0, 0, *icon);
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(pixels.size() * 3);
-    for (std::uint32_t p : pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(p >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(p >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(p));
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kIconSize;
-    image.height = kIconSize;
-    image.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr))
+    auto canvas = IconBitmap::fromPixels(
+        size, size, std::vector<std::uint32_t>(std::size_t(size) * std::size_t(size), 0xFFFFFFFFu),
+        {}, false);
+    if (!canvas)
+        return error(out + ": " + describe(canvas.error()));
+    drawIconBitmap(Surface{canvas->writablePixels().data(), size, size, size}, 0, 0, *icon);
+    auto encoded = encodePng(*canvas, PngKind::Rgb);
+    if (!encoded)
         return error(out + ": cannot encode PNG");
-    std::vector<std::uint8_t> encoded(size);
-    if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
+    return writeAtomically(out, *encoded);
+}
+
+int commandThumbnail(const std::string& path, const std::string& out, int size) {
+    int status = kExitOk;
+    auto opened = openFile(path, status);
+    if (!opened)
+        return status;
+    auto icon = opened->file ? thumbnailIcon(*opened->file, 0, size) : fail(IconError::OutOfRange);
+    if (!icon)
+        return noIcon(path, 0, icon.error());
+    auto encoded = encodePng(*icon, PngKind::Rgba);
+    if (!encoded)
         return error(out + ": cannot encode PNG");
-    encoded.resize(size);
-    AtomicFile file(out);
-    if (!file.write(encoded) || !file.commit())
-        return error(out + ": " + file.why());
-    return kExitOk;
+    return writeInPlace(out, *encoded);
 }
 
 int commandExtract(const std::string& path, const std::string& indexText, const std::string& out) {
@@ -236,6 +358,81 @@ int commandExtract(const std::string& path, const std::string& indexText, const 
     return kExitOk;
 }
 
+// A group's name as part of a file name: no '/' or control characters, at most 64 bytes
+// (cut at a character's start).
+std::string fileNamePart(const ResourceName& name) {
+    std::string part = name.text();
+    for (char& c : part) {
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20)
+            c = '_';
+    }
+    std::size_t cut = std::min<std::size_t>(part.size(), 64);
+    while (cut < part.size() && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80)
+        --cut;
+    return part.substr(0, cut);
+}
+
+int commandExtractAll(const std::string& path, const std::string& dir) {
+    int status = kExitOk;
+    auto opened = openFile(path, status);
+    if (!opened)
+        return status;
+    if (!opened->file || opened->file->groupCount() == 0)
+        return noIcon(path, 0, IconError::OutOfRange);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        return error(dir + ": " + ec.message());
+    // All the files together: groups that share their images could otherwise write the same
+    // bytes again and again. Groups that share nothing stay within the file's size, plus a
+    // 16-byte entry an image.
+    const std::uint64_t budget = 2 * opened->source->size() + kMaxGroupBytes;
+    std::uint64_t written = 0;
+    int result = kExitOk;
+    for (std::uint32_t i = 0; i < opened->file->groupCount(); ++i) {
+        auto group = opened->file->group(i);
+        if (!group && group.error() == IconError::TooLarge)
+            return error(path + ": icon " + std::to_string(i) + ": " + describe(group.error()));
+        if (!group || group->entries.empty()) {
+            result = noIcon(path, i, group ? IconError::OutOfRange : group.error());
+            continue;
+        }
+        const std::string out = (std::filesystem::path(dir) /
+                                 (std::to_string(i) + "-" + fileNamePart(group->name) + ".ico"))
+                                    .string();
+        AtomicFile file(out);
+        bool overBudget = false;
+        auto done = writeIco(*opened->file, *group, [&](std::span<const std::uint8_t> bytes) {
+            written += bytes.size();
+            overBudget = written > budget;
+            return !overBudget && file.write(bytes);
+        });
+        if (overBudget)
+            return error(path + ": the icons add up past " + std::to_string(budget >> 20) +
+                         " MiB, twice the file's size and " + std::to_string(kMaxGroupBytes >> 20) +
+                         " MiB");
+        if (!done && done.error() == IconError::WriteFailed)
+            return error(out + ": " + file.why());
+        if (!done && done.error() == IconError::TooLarge)
+            return error(path + ": icon " + std::to_string(i) + ": " + describe(done.error()));
+        if (!done) {
+            result = noIcon(path, i, done.error());
+            continue;
+        }
+        if (!file.commit())
+            return error(out + ": " + file.why());
+    }
+    return result;
+}
+
+// A size option's value: a whole number from 1 to kMaxDrawSize.
+std::optional<int> parseSize(const std::string& text) {
+    auto value = parseIndex(text);
+    if (!value || *value < 1 || *value > std::uint32_t(kMaxDrawSize))
+        return std::nullopt;
+    return static_cast<int>(*value);
+}
+
 int run(const std::vector<std::string>& args) {
     if (args.empty())
         return error("no command; try 'quorvane-icons --help'");
@@ -248,15 +445,50 @@ int run(const std::vector<std::string>& args) {
         std::cout << "quorvane-icons " << QUORVANE_VERSION_TEXT << '\n';
         return kExitOk;
     }
-    auto expect = [&](std::size_t n) { return args.size() == n; };
-    if (command == "count" && expect(2))
-        return commandCount(args[1]);
-    if (command == "list" && expect(2))
-        return commandList(args[1]);
-    if (command == "render" && expect(4))
-        return commandRender(args[1], args[2], args[3]);
-    if (command == "extract" && expect(4))
-        return commandExtract(args[1], args[2], args[3]);
+    // Options may come anywhere after the command; "--" ends them.
+    std::vector<std::string> operands;
+    bool json = false, all = false;
+    std::optional<std::string> sizeText;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") {
+            operands.insert(operands.end(), args.begin() + std::ptrdiff_t(i) + 1, args.end());
+            break;
+        }
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--all") {
+            all = true;
+        } else if ((a == "--size" || a == "-s") && i + 1 < args.size()) {
+            sizeText = args[++i];
+        } else if (a.starts_with("--size=")) {
+            sizeText = a.substr(7);
+        } else if (a.size() > 1 && a[0] == '-' && (a[1] < '0' || a[1] > '9')) {
+            return error("unknown option '" + a + "'; try 'quorvane-icons --help'");
+        } else {
+            operands.push_back(a);
+        }
+    }
+    const bool sizeAllowed = command == "render" || command == "thumbnail";
+    std::optional<int> size = sizeText ? parseSize(*sizeText) : std::nullopt;
+    if (sizeText && sizeAllowed && !size)
+        return error("bad SIZE '" + *sizeText + "': expected a number from 1 to " +
+                     std::to_string(kMaxDrawSize));
+    const bool optionsFit = (!json || command == "list") && (!all || command == "extract") &&
+                            (!sizeText || sizeAllowed);
+    auto expect = [&](std::size_t n) { return optionsFit && operands.size() == n; };
+    if (command == "count" && expect(1))
+        return commandCount(operands[0]);
+    if (command == "list" && expect(1))
+        return commandList(operands[0], json);
+    if (command == "render" && expect(3))
+        return commandRender(operands[0], operands[1], operands[2], size.value_or(kIconSize));
+    if (command == "extract" && all && expect(2))
+        return commandExtractAll(operands[0], operands[1]);
+    if (command == "extract" && !all && expect(3))
+        return commandExtract(operands[0], operands[1], operands[2]);
+    if (command == "thumbnail" && expect(2))
+        return commandThumbnail(operands[0], operands[1], size.value_or(kDefaultThumbnailSize));
     return error("bad command line; try 'quorvane-icons --help'");
 }
 

@@ -5,23 +5,22 @@
 # thumbnail, and the service goes on.
 # usage: tumbler.sh BUILD_DIR
 set -euo pipefail
+if [ -z "${QUORVANE_PRIVATE_BUS:-}" ]; then
+    exec dbus-run-session -- env QUORVANE_PRIVATE_BUS=1 bash "$0" "$@"
+fi
+fail() { echo "tumbler: $*" >&2; exit 1; }
 build=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/usr" >/dev/null
-
 export XDG_DATA_DIRS="$work/usr/share:/usr/share" XDG_CACHE_HOME="$work/cache"
-wine=/usr/lib/x86_64-linux-gnu/wine
+
 # Windows programs and DLLs of wine, and an NSIS installer stub (a 32-bit program).
-with_icons=("$wine/x86_64-windows/notepad.exe" "$wine/x86_64-windows/shell32.dll"
-    "$wine/x86_64-windows/winemine.exe" /usr/share/nsis/Stubs/zlib-x86-unicode)
+wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+with_icons=("$wine/notepad.exe" "$wine/shell32.dll" "$wine/winemine.exe"
+    /usr/share/nsis/Stubs/zlib-x86-unicode)
 without_icons=/usr/share/wine/fonts/coure.fon # an NE font: the same MIME type, no icons
 
-# The whole check runs inside the private session bus.
-export work with_icons_text="${with_icons[*]}" without_icons
-dbus-run-session -- bash -euo pipefail -c '
-fail() { echo "tumbler: $*" >&2; exit 1; }
-read -ra with_icons <<<"$with_icons_text"
 /usr/lib/x86_64-linux-gnu/tumbler-1/tumblerd >"$work/tumblerd.log" 2>&1 &
 service=$!
 # Waiting on the name without activating it, so that no second service starts.
@@ -31,9 +30,11 @@ dbus-monitor --session "type=signal,interface=org.freedesktop.thumbnails.Thumbna
     >"$work/signals.log" 2>&1 &
 sleep 0.5
 uri() { printf "file://%s" "$1"; }
+finished() { grep -c "member=Finished" "$work/signals.log" || true; }
+
 # One flavour after the other: the service drops a waiting request for a file when another
 # request names the same file.
-finished=0
+requests=0
 for flavour in normal large; do
     uris="" types=""
     for f in "${with_icons[@]}" "$without_icons"; do
@@ -44,29 +45,29 @@ for flavour in normal large; do
         --object-path /org/freedesktop/thumbnails/Thumbnailer1 \
         --method org.freedesktop.thumbnails.Thumbnailer1.Queue "[$uris]" "[$types]" \
         "$flavour" default 0 >/dev/null
-    finished=$((finished + 1))
+    requests=$((requests + 1))
     for _ in $(seq 300); do
-        [ "$(grep -c "member=Finished" "$work/signals.log" || true)" -ge $finished ] && break
+        [ "$(finished)" -ge $requests ] && break
         sleep 0.1
     done
-    [ "$(grep -c "member=Finished" "$work/signals.log" || true)" -ge $finished ] ||
-        fail "the $flavour request did not finish"
+    [ "$(finished)" -ge $requests ] || fail "the $flavour request did not finish"
 done
+
 for flavour in normal:128 large:256; do
-    dir=$work/cache/thumbnails/${flavour%%:*} size=${flavour##*:}
+    dir=$work/cache/thumbnails/${flavour%%:*}
+    size=${flavour##*:}
     for f in "${with_icons[@]}"; do
-        thumb=$dir/$(printf %s "$(uri "$f")" | md5sum | cut -d" " -f1).png
-        [ -f "$thumb" ] || fail "no $flavour thumbnail for $f"
+        thumb=$dir/$(uri "$f" | md5sum | cut -d" " -f1).png
+        [ -f "$thumb" ] || fail "no ${flavour%%:*} thumbnail for $f"
         read -r w h uri_field <<<"$(identify -format "%w %h %[Thumb::URI]" "$thumb")"
-        [ "$w" -le "$size" ] && [ "$h" -le "$size" ] && [ "$w" -ge 16 ] || fail "$thumb is ${w}x$h"
+        if [ "$w" -gt "$size" ] || [ "$h" -gt "$size" ] || [ "$w" -lt 16 ]; then fail "$thumb is ${w}x$h"; fi
         [ "$uri_field" = "$(uri "$f")" ] || fail "$thumb names $uri_field"
     done
-    bad=$dir/$(printf %s "$(uri "$without_icons")" | md5sum | cut -d" " -f1).png
-    [ ! -e "$bad" ] || fail "a thumbnail for a file without icons"
+    [ ! -e "$dir/$(uri "$without_icons" | md5sum | cut -d" " -f1).png" ] ||
+        fail "a thumbnail for a file without icons"
 done
 grep -A6 "member=Error" "$work/signals.log" | grep -q "$(uri "$without_icons")" ||
     fail "no error reported for $without_icons"
 kill -0 $service 2>/dev/null || fail "the service did not keep running"
 kill $service
 echo "tumbler: ${#with_icons[@]} files with icons in two flavours, 1 without: passed"
-'

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
     -DQUORVANE_GUI=OFF >/dev/null
-cmake --build build-bench --target icon_bench quorvane-icons quorvane-icons-static-runtime >/dev/null
+cmake --build build-bench --target icon_bench quorvane-icons quorvane-icons-shared-runtime >/dev/null
 tool=build-bench/bin/quorvane-icons
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
@@ -54,12 +54,12 @@ done
 echo
 echo "### Start-up of the tool against \`/bin/true\` (hyperfine, mean ± σ)"
 echo
-echo "| command | as shipped (libstdc++ shared) | libstdc++ linked in | \`/bin/true\` |"
+echo "| command | as shipped (libstdc++ linked in) | libstdc++ shared | \`/bin/true\` |"
 echo "|---|---|---|---|"
 for args in --version "count $wine/shell32.dll"; do
     # shellcheck disable=SC2086 # ARGS is two words on purpose
     hyperfine -N --warmup 20 --runs 500 --export-json "$json" \
-        "$tool $args" "build-bench/bench/quorvane-icons-static-runtime $args" /bin/true >/dev/null 2>&1
+        "$tool $args" "build-bench/bench/quorvane-icons-shared-runtime $args" /bin/true >/dev/null 2>&1
     python3 - "$json" "${args/$wine\//}" <<'PY'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"]

@@ -20,7 +20,8 @@ for f in /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/*.{dll,exe}; do
     [ "$("$tool" count "$f")" -gt 0 ] && png_files+=("$f")
 done
 for f in /usr/share/nsis/Stubs/*; do
-    "$tool" list "$f" | head -n 1 | grep -q PNG || dib_files+=("$f")
+    # (uninst is an .ico file, which wrestool does not read)
+    wrestool -l --type=14 "$f" >/dev/null 2>&1 && [ "$("$tool" count "$f")" -gt 0 ] && dib_files+=("$f")
 done
 
 # One script a tool and a set: a command line per file, so each file costs a process.
@@ -53,7 +54,7 @@ for set in png dib; do
     if [ $set = png ]; then files=("${png_files[@]}") label="wine x86_64, ${#png_files[@]} files" taken="256×256 PNG"; else
         files=("${dib_files[@]}") label="NSIS stubs, ${#dib_files[@]} files" taken="32×32 DIB"; fi
     write_scripts $set "${files[@]}"
-    hyperfine -N --warmup 1 --runs 5 --export-json "$work/$set.json" \
+    hyperfine -N --warmup 1 --runs 10 --export-json "$work/$set.json" \
         "bash $work/$set-ours.sh" "bash $work/$set-icoextract.sh" "bash $work/$set-icoutils.sh" \
         "bash $work/$set-true.sh" >/dev/null 2>&1
     /usr/bin/python3 - "$work/$set.json" "${#files[@]}" "$label" "$taken" <<'PY'

@@ -403,9 +403,8 @@ Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind k
                          static_cast<std::uint8_t>(p)});
         buffer = rows.data();
     }
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, buffer, 0, nullptr))
-        return fail(IconError::WriteFailed);
+    // Room for the largest PNG these pixels can make, so that they are compressed once.
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
     std::vector<std::uint8_t> encoded(size);
     if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, buffer, 0, nullptr))
         return fail(IconError::WriteFailed);

@@ -61,7 +61,15 @@ std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFa
     return chosen;
 }
 
-Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size) {
+namespace {
+
+// The image of group `index` that suits a thumbnail of `size`: its bytes and its picture.
+struct ThumbnailSource {
+    std::vector<std::uint8_t> bytes;
+    IconBitmap picture;
+};
+
+Result<ThumbnailSource> thumbnailSource(const IconFile& file, std::uint32_t index, int size) {
     if (size < 1 || size > kMaxDrawSize)
         return fail(IconError::TooLarge);
     auto group = file.group(index);
@@ -77,16 +85,50 @@ Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int 
     auto bytes = file.imageBytes(group->entries[*chosen]);
     if (!bytes)
         return fail(bytes.error());
-    auto bitmap = decodeImage(*bytes);
-    if (!bitmap)
-        return fail(bitmap.error());
-    IconBitmap picture = maskAsAlpha(*bitmap);
+    auto picture = decodeImage(*bytes);
+    if (!picture)
+        return fail(picture.error());
+    return ThumbnailSource{std::move(*bytes), std::move(*picture)};
+}
+
+// The picture with its transparency as alpha, shrunk to fit size x size with its proportions
+// kept (rounded to the nearest pixel, at least one), never enlarged.
+IconBitmap fitThumbnail(const IconBitmap& picture, int size) {
+    IconBitmap withAlpha = maskAsAlpha(picture);
     const int side = std::max(picture.width(), picture.height());
     if (side <= size)
-        return picture;
-    // Proportions kept, rounded to the nearest pixel, at least one.
+        return withAlpha;
     auto scaled = [&](int length) { return std::max(1, (length * size + side / 2) / side); };
-    return scaleTo(picture, scaled(picture.width()), scaled(picture.height()));
+    return scaleTo(withAlpha, scaled(picture.width()), scaled(picture.height()));
+}
+
+// A PNG of 8-bit RGBA, not interlaced: what thumbnail writes, so such an image that needs no
+// scaling can be written as it is. (Its IHDR: bit depth at 24, colour type at 25, interlace
+// method at 28.)
+bool isPlainRgbaPng(std::span<const std::uint8_t> bytes) {
+    return imageFormat(bytes) == ImageFormat::Png && bytes.size() > 28 && bytes[24] == 8 &&
+           bytes[25] == 6 && bytes[28] == 0;
+}
+
+} // namespace
+
+Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size) {
+    auto source = thumbnailSource(file, index, size);
+    if (!source)
+        return fail(source.error());
+    return fitThumbnail(source->picture, size);
+}
+
+Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
+                                               int size) {
+    auto source = thumbnailSource(file, index, size);
+    if (!source)
+        return fail(source.error());
+    // Decoded above, so known to be sound: written as it is rather than encoded again.
+    if (std::max(source->picture.width(), source->picture.height()) <= size &&
+        isPlainRgbaPng(source->bytes))
+        return std::move(source->bytes);
+    return encodePng(fitThumbnail(source->picture, size), PngKind::Rgba);
 }
 
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index) {

@@ -33,5 +33,9 @@ std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFa
 // kept, never enlarged. OutOfRange past the count or for a group without usable images; the
 // image's own error when it cannot be read or decoded.
 Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size);
+// The same thumbnail as a PNG file with alpha. A chosen image that is already an 8-bit RGBA PNG
+// within the size is given as it is, once it has decoded.
+Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
+                                               int size);
 
 } // namespace quorvane::icons

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/ from the built program on a virtual X server with a window
-# manager, driven with real keyboard input. Usage: tools/dev/take-screenshots.sh [BUILD_DIR]
+# manager, driven with real keyboard input, and a folder of program files in Thunar with the
+# thumbnails that the installed thumbnailer entry makes through tumbler.
+# Usage: tools/dev/take-screenshots.sh [BUILD_DIR [thumbnails]]   ("thumbnails": that one only)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
+only=${2:-}
 display=:77
 Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -26,6 +29,43 @@ shoot() {
     sleep 0.5
     import -window "$id" -frame "$out"
 }
+
+# A folder of Windows program files in Thunar, on a private session bus whose thumbnail service
+# (tumbler, started on demand) finds the entry installed with a prefix of its own.
+shoot_thumbnails() {
+    local home=$HOME user=() wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+    # As an ordinary user when run as root (Thunar warns the root account), in a home of its own.
+    if [ "$(id -u)" = 0 ]; then
+        home=/tmp/quorvane-screenshots
+        rm -rf "$home"
+        user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    local prefix=$home/prefix folder=$home/Programs
+    cmake --install "$build" --prefix "$prefix" >/dev/null
+    mkdir -p "$folder"
+    cp "$wine"/{notepad,winemine,regedit,wordpad,taskmgr,winecfg}.exe "$wine"/{shell32,comdlg32}.dll \
+        "$wine"/joy.cpl /usr/share/nsis/Stubs/zlib-x86-unicode "$folder"/
+    mv "$folder/zlib-x86-unicode" "$folder/installer-stub.exe"
+    [ ${#user[@]} = 0 ] || chown -R nobody "$home"
+    "${user[@]}" env HOME="$home" XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_CACHE_HOME="$home/cache" \
+        XDG_CONFIG_HOME="$home/config" dbus-run-session -- thunar "$folder" >/dev/null 2>&1 &
+    local thunar=$!
+    timeout 20 xdotool search --sync --onlyvisible --class thunar >/dev/null
+    xdotool search --onlyvisible --class thunar windowsize --sync 760 420
+    # Until every file's thumbnail is in the cache, then a moment for Thunar to show them.
+    for _ in $(seq 60); do
+        [ "$(find "$home/cache/thumbnails" -name '*.png' 2>/dev/null | wc -l)" -ge 10 ] && break
+        sleep 0.5
+    done
+    sleep 2
+    shoot docs/thumbnails-in-thunar.png --class thunar
+    kill $thunar 2>/dev/null || true
+    [ "$home" = "$HOME" ] || rm -rf "$home"
+}
+if [ "$only" = thumbnails ]; then
+    shoot_thumbnails
+    exit 0
+fi
 
 "$build/bin/quorvane" 2>/dev/null &
 program=$!
@@ -58,3 +98,4 @@ xdotool key alt+F4
 wait $program || true
 sleep 1
 if pgrep -f 'assistant -collectionFile' >/dev/null; then echo "the help viewer is still running" >&2; exit 1; fi
+shoot_thumbnails

@@ -314,13 +314,12 @@ int commandThumbnail(const std::string& path, const std::string& out, int size) 
     auto opened = openFile(path, status);
     if (!opened)
         return status;
-    auto icon = opened->file ? thumbnailIcon(*opened->file, 0, size) : fail(IconError::OutOfRange);
-    if (!icon)
-        return noIcon(path, 0, icon.error());
-    auto encoded = encodePng(*icon, PngKind::Rgba);
-    if (!encoded)
+    auto png = opened->file ? thumbnailPng(*opened->file, 0, size) : fail(IconError::OutOfRange);
+    if (!png && png.error() == IconError::WriteFailed)
         return error(out + ": cannot encode PNG");
-    return writeInPlace(out, *encoded);
+    if (!png)
+        return noIcon(path, 0, png.error());
+    return writeInPlace(out, *png);
 }
 
 int commandExtract(const std::string& path, const std::string& indexText, const std::string& out) {

@@ -69,7 +69,6 @@ void frmAbout::createControls() {
     picIcon->setFrameStyle(QFrame::NoFrame);
     picIcon->setGeometry(twipsRect(300, 240, 480, 480));
     picIcon->setBackColor(systemColor(COLOR_SCROLLBAR)); // shows through the icon's transparency
-    picIcon->setPicture(programIcon());
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

@@ -13,6 +13,7 @@
 #ifndef QUORVANE_BARE
 #include "App.h"
 #include "CommonDialog.h"
+#include "SystemServices.h"
 #include "frmQuorvane.h"
 #endif
 
@@ -95,8 +96,8 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     for (int i = 2; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
-        quorvane::platform::setFileDialogHandler(
-            [path](const auto&) { return std::optional<QString>(path); });
+        quorvane::platform::ServicesScope answer(
+            {.fileDialog = [path](const auto&) { return std::optional<QString>(path); }});
         QElapsedTimer timer;
         timer.start();
         // The dialog answers at once; the icon is painted when the open returns (Refresh

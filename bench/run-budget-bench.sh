@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 other=${1:-}
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
     -DQUORVANE_GUI=OFF >/dev/null
-cmake --build build-bench --target quorvane-icons write_samples >/dev/null
+cmake --build build-bench --target quorvane-icons write_bombs >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build-bench/tests/write_samples --bombs "$work"
+build-bench/bench/write_bombs "$work"
 files=(/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$work"/*)
 
 # One cell: "exit status, seconds, MiB" of TOOL ARGS…, its output thrown away.

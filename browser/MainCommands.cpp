@@ -1,13 +1,12 @@
 // The main window's commands: loading, the command buttons, and the File and Edit menus.
 #include "App.h"
+#include "Files.h"
 #include "FrameExtents.h"
 #include "RuntimeError.h"
 #include "Twips.h"
 #include "Windowing.h"
 #include "basQuorvane.h"
 #include "frmQuorvane.h"
-
-#include <QDir>
 
 namespace quorvane::browser {
 
@@ -17,7 +16,7 @@ void frmQuorvane::Form_Load() {
     try {
         setMousePointer(vbHourglass);
         // Paths here have no drive, so only the directory is made current.
-        if (!QDir::setCurrent(App().Path))
+        if (!ChDir(App().Path))
             throw RuntimeError(kErrPathNotFound);
         // Slightly above the centre: the screen height is scaled by 0.85 before halving. The
         // window's size is its outer size, the frame that the window manager draws included.
@@ -70,7 +69,9 @@ void frmQuorvane::mnuFileItem_Click(std::int16_t Index) {
                 QStringLiteral("Executable Files (*.EXE)|*.EXE|All Files (*.*)|*.*");
             CMDialog1->FilterIndex = 1;
             CMDialog1->Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-            CMDialog1->InitDir = QDir::currentPath() + QChar(0);
+            // The initial directory as a C string with its terminating NUL: the dialog reads
+            // it up to the first NUL.
+            CMDialog1->InitDir = CurDir() + QChar(0);
             CMDialog1->ShowOpen();
             basQuorvane::IconFilePath = CMDialog1->FileName;
             basQuorvane::OpenIconFile();

@@ -2,11 +2,10 @@
 #include "basQuorvane.h"
 
 #include "App.h"
+#include "Files.h"
 #include "RuntimeError.h"
 #include "Windowing.h"
 #include "frmQuorvane.h"
-
-#include <QFile>
 
 namespace quorvane::basQuorvane {
 
@@ -16,10 +15,6 @@ HINSTANCE InstanceHandle{0};
 QString IconFilePath;
 std::int16_t IconCount = 0;
 std::int16_t IconIndex = 0;
-
-std::string systemPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 void OpenIconFile() {
     auto& form = browser::frmQuorvane::instance();

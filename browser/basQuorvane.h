@@ -21,7 +21,4 @@ extern std::int16_t IconIndex;
 // the arrows were hidden and the picture cleared.
 void OpenIconFile();
 
-// The file path as the icon service takes it: the system's encoding of file names.
-std::string systemPath(const QString& path);
-
 } // namespace quorvane::basQuorvane

@@ -2,6 +2,7 @@
 #include "frmQuorvane.h"
 
 #include "App.h"
+#include "Files.h"
 #include "RuntimeError.h"
 #include "SystemColors.h"
 #include "Twips.h"

@@ -2,6 +2,7 @@
 #include "CommonDialog.h"
 
 #include "RuntimeError.h"
+#include "SystemServices.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -10,11 +11,6 @@
 
 namespace quorvane::platform {
 namespace {
-
-FileDialogHandler& fileDialogHandler() {
-    static FileDialogHandler handler;
-    return handler;
-}
 
 QStringList splitPatterns(const QString& patterns) {
     QStringList out;
@@ -56,10 +52,6 @@ std::optional<QString> runRealDialog(QWidget* owner, const FileDialogRequest& re
 
 } // namespace
 
-void setFileDialogHandler(FileDialogHandler handler) {
-    fileDialogHandler() = std::move(handler);
-}
-
 CommonDialog::CommonDialog(QWidget* owner) : QObject(owner), m_owner(owner) {}
 
 FileDialogRequest CommonDialog::request() const {
@@ -81,7 +73,7 @@ FileDialogRequest CommonDialog::request() const {
 void CommonDialog::ShowOpen() {
     const FileDialogRequest r = request();
     const std::optional<QString> chosen =
-        fileDialogHandler() ? fileDialogHandler()(r) : runRealDialog(m_owner, r);
+        services().fileDialog ? services().fileDialog(r) : runRealDialog(m_owner, r);
     if (!chosen) {
         if (CancelError)
             throw RuntimeError(kErrCancel);

@@ -30,8 +30,6 @@ struct FileDialogRequest {
 
 // Answers the dialog: the chosen path, or nothing for cancel.
 using FileDialogHandler = std::function<std::optional<QString>(const FileDialogRequest&)>;
-// Replaces the real dialog (tests answer it); an empty handler restores the real one.
-void setFileDialogHandler(FileDialogHandler handler);
 
 class CommonDialog : public QObject {
   public:

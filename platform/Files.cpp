@@ -2,19 +2,26 @@
 #include "Files.h"
 
 #include "RuntimeError.h"
+#include "SystemServices.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
 namespace quorvane::platform {
-namespace {
 
-std::function<bool(const QString&)>& programStarter() {
-    static std::function<bool(const QString&)> starter;
-    return starter;
+std::string systemPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
-} // namespace
+QString CurDir() {
+    return QDir::currentPath();
+}
+
+bool ChDir(const QString& path) {
+    return QDir::setCurrent(path);
+}
 
 QString Dir(const QString& pathName) {
     const QFileInfo info(pathName);
@@ -25,15 +32,11 @@ QString Dir(const QString& pathName) {
 }
 
 void StartProgram(const QString& path) {
-    const bool started = programStarter()
-                             ? programStarter()(path)
+    const bool started = services().startProgram
+                             ? services().startProgram(path)
                              : !path.isEmpty() && QProcess::startDetached(path, QStringList());
     if (!started)
         throw RuntimeError(kErrFileNotFound);
-}
-
-void setProgramStarter(std::function<bool(const QString&)> starter) {
-    programStarter() = std::move(starter);
 }
 
 } // namespace quorvane::platform

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include <functional>
+#include <string>
 
 namespace quorvane::platform {
 
@@ -12,10 +12,15 @@ namespace quorvane::platform {
 // do not count. Empty otherwise.
 QString Dir(const QString& pathName);
 
+// The path in the form the system's file functions take: the locale's file-name encoding.
+std::string systemPath(const QString& path);
+
+// The process's current directory; ChDir makes another one current, false when it cannot.
+QString CurDir();
+bool ChDir(const QString& path);
+
 // Starts the program that the path names, as one argument, with no arguments of its own and
 // without a shell; detached, not waited for. Raises error 53 when it cannot be started.
 void StartProgram(const QString& path);
-// Replaces the process start (tests record what would start); returns whether it started.
-void setProgramStarter(std::function<bool(const QString&)> starter);
 
 } // namespace quorvane::platform

@@ -1,6 +1,7 @@
 // The help viewer: one Qt Assistant process, started on demand for one help collection.
 #include "HelpViewer.h"
 
+#include "SystemServices.h"
 #include "Windowing.h"
 
 #include <QCoreApplication>
@@ -22,15 +23,10 @@
 namespace quorvane::platform {
 namespace {
 
-HelpHandler& helpHandler() {
-    static HelpHandler handler;
-    return handler;
-}
-
-QString& viewerProgram() {
-    static QString program =
-        QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
-    return program;
+QString viewerProgram() {
+    if (!services().helpViewerProgram.isEmpty())
+        return services().helpViewerProgram;
+    return QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
 }
 
 // The viewer left running when the program ends; kept here so that it is not lost.
@@ -150,14 +146,10 @@ void send(const QString& commands) {
 
 } // namespace
 
-void setHelpHandler(HelpHandler handler) {
-    helpHandler() = std::move(handler);
-}
-
 std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCommand,
                       std::uintptr_t dwData) {
-    if (helpHandler()) {
-        helpHandler()({lpszHelp, uCommand, dwData});
+    if (services().help) {
+        services().help({lpszHelp, uCommand, dwData});
         return 1;
     }
     switch (uCommand) {
@@ -187,10 +179,6 @@ std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCo
 
 const QProcess* helpViewerProcess() {
     return running() ? viewer().process.get() : nullptr;
-}
-
-void setHelpViewerProgram(const QString& program) {
-    viewerProgram() = program;
 }
 
 } // namespace quorvane::platform

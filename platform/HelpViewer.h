@@ -23,8 +23,6 @@ struct HelpRequest {
     std::uintptr_t data = 0;
 };
 using HelpHandler = std::function<void(const HelpRequest&)>;
-// Replaces the real viewer (tests record the requests); an empty handler restores it.
-void setHelpHandler(HelpHandler handler);
 
 // HELP_CONTENTS shows the help file's contents and its contents topic, starting the viewer
 // for that file when it is not running; HELP_KEY and HELP_PARTIALKEY show the keyword index;
@@ -36,7 +34,5 @@ std::int32_t WinHelpA(const QWidget* hWnd, const QString& lpszHelp, std::uint32_
 
 // The viewer process this program started, if it runs; for tests.
 const QProcess* helpViewerProcess();
-// The viewer program to start (Qt Assistant by default); for tests.
-void setHelpViewerProgram(const QString& program);
 
 } // namespace quorvane::platform

@@ -1,15 +1,12 @@
 // Physical memory from the kernel.
 #include "MemoryStatus.h"
 
+#include "SystemServices.h"
+
 #include <unistd.h>
 
 namespace quorvane::platform {
 namespace {
-
-std::function<std::uint64_t()>& totalSource() {
-    static std::function<std::uint64_t()> source;
-    return source;
-}
 
 std::uint64_t pagesToBytes(long pages) {
     const long pageSize = ::sysconf(_SC_PAGESIZE);
@@ -19,17 +16,14 @@ std::uint64_t pagesToBytes(long pages) {
 } // namespace
 
 std::int32_t GlobalMemoryStatusEx(MEMORYSTATUSEX* lpBuffer) {
-    lpBuffer->ullTotalPhys =
-        totalSource() ? totalSource()() : pagesToBytes(::sysconf(_SC_PHYS_PAGES));
+    lpBuffer->ullTotalPhys = services().totalPhysicalMemory
+                                 ? services().totalPhysicalMemory()
+                                 : pagesToBytes(::sysconf(_SC_PHYS_PAGES));
     lpBuffer->ullAvailPhys = pagesToBytes(::sysconf(_SC_AVPHYS_PAGES));
     if (lpBuffer->ullTotalPhys > 0 && lpBuffer->ullAvailPhys <= lpBuffer->ullTotalPhys)
         lpBuffer->dwMemoryLoad =
             static_cast<std::uint32_t>(100 - lpBuffer->ullAvailPhys * 100 / lpBuffer->ullTotalPhys);
     return 1;
-}
-
-void setTotalPhysicalMemorySource(std::function<std::uint64_t()> source) {
-    totalSource() = std::move(source);
 }
 
 } // namespace quorvane::platform

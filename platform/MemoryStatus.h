@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 namespace quorvane::platform {
 
@@ -21,8 +20,5 @@ static_assert(sizeof(MEMORYSTATUSEX) == 64);
 
 // Fills the total and available physical memory from the kernel; returns nonzero.
 std::int32_t GlobalMemoryStatusEx(MEMORYSTATUSEX* lpBuffer);
-
-// Replaces the machine's total physical memory in bytes (tests); an empty source restores it.
-void setTotalPhysicalMemorySource(std::function<std::uint64_t()> source);
 
 } // namespace quorvane::platform

@@ -1,6 +1,8 @@
 // The registry: open keys are snapshots of a hive's keys, reached through handles.
 #include "Registry.h"
 
+#include "SystemServices.h"
+
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -8,11 +10,6 @@
 
 namespace quorvane::platform {
 namespace {
-
-RegistryHive& localMachineHive() {
-    static RegistryHive hive;
-    return hive;
-}
 
 std::map<std::uint32_t, RegistryKey>& openKeys() {
     static std::map<std::uint32_t, RegistryKey> keys;
@@ -32,10 +29,6 @@ QString normalised(const QString& path) {
 
 } // namespace
 
-void setLocalMachineHive(RegistryHive hive) {
-    localMachineHive() = std::move(hive);
-}
-
 std::optional<RegistryKey> machineLocalMachineKey(const QString& path) {
     if (normalised(path) != QLatin1String("software\\microsoft\\shared tools\\msinfo"))
         return std::nullopt;
@@ -54,8 +47,8 @@ std::int32_t RegOpenKeyExA(HKEY hKey, const QString& lpSubKey, std::uint32_t,
                            std::uint32_t samDesired, HKEY* phkResult) {
     if (hKey != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
-    const std::optional<RegistryKey> key = localMachineHive()
-                                               ? localMachineHive()(normalised(lpSubKey))
+    const std::optional<RegistryKey> key = services().localMachine
+                                               ? services().localMachine(normalised(lpSubKey))
                                                : machineLocalMachineKey(lpSubKey);
     if (!key)
         return ERROR_FILE_NOT_FOUND;

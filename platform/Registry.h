@@ -53,8 +53,6 @@ struct RegistryKey {
 
 // Looks up a key of HKEY_LOCAL_MACHINE by its path ("A\B\C"); nothing when there is none.
 using RegistryHive = std::function<std::optional<RegistryKey>(const QString& path)>;
-// Replaces HKEY_LOCAL_MACHINE (tests); an empty hive restores the machine's own.
-void setLocalMachineHive(RegistryHive hive);
 // The machine's HKEY_LOCAL_MACHINE: "SOFTWARE\Microsoft\Shared Tools\MSINFO" has the value
 // PATH (REG_SZ) naming this desktop's system-information program when one is installed.
 std::optional<RegistryKey> machineLocalMachineKey(const QString& path);

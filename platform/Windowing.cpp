@@ -2,6 +2,7 @@
 #include "Windowing.h"
 
 #include "RuntimeError.h"
+#include "SystemServices.h"
 #include "Twips.h"
 
 #include <QApplication>
@@ -16,16 +17,6 @@
 
 namespace quorvane::platform {
 namespace {
-
-MessageBoxHandler& messageBoxHandler() {
-    static MessageBoxHandler handler;
-    return handler;
-}
-
-std::function<void()>& endHandler() {
-    static std::function<void()> handler;
-    return handler;
-}
 
 int g_mousePointer = vbDefault;
 
@@ -50,8 +41,8 @@ QMessageBox::Icon iconFor(int buttons) {
 } // namespace
 
 int MsgBox(const QString& prompt, int buttons, const QString& title) {
-    if (messageBoxHandler())
-        return messageBoxHandler()({prompt, buttons, title});
+    if (services().messageBox)
+        return services().messageBox({prompt, buttons, title});
     QMessageBox box(iconFor(buttons), title,
                     QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     QMessageBox::NoButton, QApplication::activeWindow());
@@ -61,10 +52,6 @@ int MsgBox(const QString& prompt, int buttons, const QString& title) {
     box.setEscapeButton(ok);
     box.exec();
     return vbOK;
-}
-
-void setMessageBoxHandler(MessageBoxHandler handler) {
-    messageBoxHandler() = std::move(handler);
 }
 
 void setMousePointer(int pointer) {
@@ -89,16 +76,12 @@ int screenHeightTwips() {
 }
 
 void End() {
-    if (endHandler()) {
-        endHandler()();
+    if (services().end) {
+        services().end();
         return;
     }
     // Leaves every event loop, nested ones included, without closing any window.
     QCoreApplication::exit(0);
-}
-
-void setEndHandler(std::function<void()> handler) {
-    endHandler() = std::move(handler);
 }
 
 void dispatchEvent(const std::function<void()>& handler) {
@@ -122,10 +105,13 @@ void dispatchEvent(const std::function<void()>& handler) {
 }
 
 void clipboardClear() {
-    QGuiApplication::clipboard()->clear();
+    if (!services().clipboardImage)
+        QGuiApplication::clipboard()->clear();
 }
 
 void clipboardSetImage(const QImage& image) {
+    if (services().clipboardImage)
+        return services().clipboardImage(image);
     QGuiApplication::clipboard()->setImage(image);
 }
 

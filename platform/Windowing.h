@@ -3,8 +3,6 @@
 // service that a user answers or that ends the process has a seam that tests replace.
 #pragma once
 
-#include "IconApi.h"
-
 #include <QImage>
 #include <QString>
 
@@ -30,8 +28,6 @@ using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 
 // Shows a modal message box with an "OK" button; returns vbOK.
 int MsgBox(const QString& prompt, int buttons, const QString& title);
-// Replaces the real message box (tests answer it); an empty handler restores the real one.
-void setMessageBoxHandler(MessageBoxHandler handler);
 
 // The program-wide mouse pointer: one value, not a stack.
 inline constexpr int vbDefault = 0;
@@ -45,7 +41,6 @@ int screenHeightTwips();
 
 // Ends the program at once: no close handler of any window runs.
 void End();
-void setEndHandler(std::function<void()> handler);
 
 // Runs an event handler. A run-time error that the handler lets pass is shown in a message
 // box (the application title as caption, the error's number and description); the program

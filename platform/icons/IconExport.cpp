@@ -113,6 +113,26 @@ void listGroups(const IconFile& file, const std::function<void(const std::string
     });
 }
 
+std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
+                                       const std::vector<std::uint64_t>& lengths,
+                                       std::uint16_t type) {
+    std::vector<std::uint8_t> head;
+    putU16(head, 0);
+    putU16(head, type);
+    putU16(head, static_cast<std::uint16_t>(entries.size()));
+    std::uint64_t offset = IconDir::kSize + IconDirEntryRecord::kSize * entries.size();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const IconDirEntry& e = entries[i];
+        head.insert(head.end(), {e.bWidth, e.bHeight, e.bColorCount, e.bReserved});
+        putU16(head, e.wPlanes);
+        putU16(head, e.wBitCount);
+        putU32(head, static_cast<std::uint32_t>(lengths[i]));
+        putU32(head, static_cast<std::uint32_t>(offset));
+        offset += lengths[i];
+    }
+    return head;
+}
+
 Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,
                       std::size_t* failedImage) {
     std::vector<ImageLocation> locations;
@@ -130,20 +150,10 @@ Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSi
             return fail(IconError::TooLarge);
         locations.push_back(*location);
     }
-    std::vector<std::uint8_t> head;
-    putU16(head, 0);
-    putU16(head, IconDir::kIconType);
-    putU16(head, static_cast<std::uint16_t>(group.entries.size()));
-    std::uint64_t offset = IconDir::kSize + IconDirEntryRecord::kSize * group.entries.size();
-    for (std::size_t i = 0; i < group.entries.size(); ++i) {
-        const IconDirEntry& e = group.entries[i];
-        head.insert(head.end(), {e.bWidth, e.bHeight, e.bColorCount, e.bReserved});
-        putU16(head, e.wPlanes);
-        putU16(head, e.wBitCount);
-        putU32(head, static_cast<std::uint32_t>(locations[i].length));
-        putU32(head, static_cast<std::uint32_t>(offset));
-        offset += locations[i].length;
-    }
+    std::vector<std::uint64_t> lengths;
+    for (const ImageLocation& location : locations)
+        lengths.push_back(location.length);
+    const std::vector<std::uint8_t> head = icoDirectory(group.entries, lengths);
     if (!write(head))
         return fail(IconError::WriteFailed);
     std::vector<std::uint8_t> piece(

@@ -41,6 +41,12 @@ void walkGroups(const IconFile& file, const std::function<void(const GroupListin
 // give is listed with the reason.
 void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line);
 
+// An .ico file's directory: ICONDIR (type 1, or 2 for a cursor) and one ICONDIRENTRY an image,
+// for images that follow it in order with the given lengths (as many as entries).
+std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
+                                       const std::vector<std::uint64_t>& lengths,
+                                       std::uint16_t type = 1);
+
 // Receives output bytes; false when they cannot be written.
 using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 

@@ -35,7 +35,6 @@ std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFa
 Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size);
 // The same thumbnail as a PNG file with alpha. A chosen image that is already an 8-bit RGBA PNG
 // within the size is given as it is, once it has decoded.
-Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
-                                               int size);
+Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index, int size);
 
 } // namespace quorvane::icons

@@ -16,7 +16,28 @@ enum class IconError {
     WriteFailed, // an output that cannot be written
 };
 
-const char* describe(IconError error);
+// A few words for messages: "no such file", "malformed file" and the like.
+inline const char* describe(IconError error) {
+    switch (error) {
+    case IconError::NotFound:
+        return "no such file";
+    case IconError::Unreadable:
+        return "cannot be read";
+    case IconError::NotIconFile:
+        return "not a file with icons";
+    case IconError::Malformed:
+        return "malformed file";
+    case IconError::OutOfRange:
+        return "no such icon";
+    case IconError::TooLarge:
+        return "beyond the reader's limits";
+    case IconError::Undecodable:
+        return "image cannot be decoded";
+    case IconError::WriteFailed:
+        return "cannot be written";
+    }
+    return "unknown error";
+}
 
 template <typename T> using Result = tl::expected<T, IconError>;
 

@@ -10,28 +10,6 @@
 
 namespace quorvane::icons {
 
-const char* describe(IconError error) {
-    switch (error) {
-    case IconError::NotFound:
-        return "no such file";
-    case IconError::Unreadable:
-        return "cannot be read";
-    case IconError::NotIconFile:
-        return "not a file with icons";
-    case IconError::Malformed:
-        return "malformed file";
-    case IconError::OutOfRange:
-        return "no such icon";
-    case IconError::TooLarge:
-        return "beyond the reader's limits";
-    case IconError::Undecodable:
-        return "image cannot be decoded";
-    case IconError::WriteFailed:
-        return "cannot be written";
-    }
-    return "unknown error";
-}
-
 Result<std::vector<std::uint8_t>> Source::read(std::uint64_t offset, std::uint64_t length) const {
     if (length > kMaxReadBytes)
         return fail(IconError::TooLarge);

@@ -8,8 +8,6 @@
 #include "frmQuorvane.h"
 
 #include <QFile>
-#include <QHelpEngineCore>
-#include <QHelpLink>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 using namespace quorvane;
 using namespace quorvane::platform;
@@ -34,15 +33,12 @@ class HelpMenu : public ::testing::Test {
         App().HelpFile = QStringLiteral("Quorvane.hlp");
         form = &frmQuorvane::instance();
         form->show();
-        setHelpHandler([this](const HelpRequest& r) { requests.push_back(r); });
     }
-    void TearDown() override {
-        setHelpHandler({});
-        frmQuorvane::Unload();
-    }
+    void TearDown() override { frmQuorvane::Unload(); }
 
-    quorvane::testing::WindowSeams seams;
     std::vector<HelpRequest> requests;
+    quorvane::testing::WindowSeams seams{
+        {.help = [this](const HelpRequest& r) { requests.push_back(r); }}};
     frmQuorvane* form = nullptr;
 };
 
@@ -70,36 +66,14 @@ TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath) {
     EXPECT_EQ(about::frmAbout::loaded(), nullptr);
 }
 
-TEST_F(HelpMenu, ClosingTellsTheViewerToQuitThenEnds) {
+TEST_F(HelpMenu, ExitSendsNothingAndClosingTellsTheViewerToQuit) {
+    QTest::mouseClick(form->cmdButton(2), Qt::LeftButton);
+    EXPECT_TRUE(requests.empty());
     form->close();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].helpFile, App().Path + QStringLiteral("/Quorvane.hlp"));
     EXPECT_EQ(requests[0].command, HELP_QUIT);
-    EXPECT_EQ(requests[0].data, 0u);
-    EXPECT_EQ(seams.ends, 1);
-}
-
-TEST_F(HelpMenu, ExitSendsNothing) {
-    QTest::mouseClick(form->cmdButton(2), Qt::LeftButton);
-    form->mnuFileItem(2)->trigger();
     EXPECT_EQ(seams.ends, 2);
-    EXPECT_TRUE(requests.empty());
-}
-
-TEST(HelpFile, HoldsTheContentsTopicAndTheKeywords) {
-    QHelpEngineCore engine(kHelpFile);
-    engine.setReadOnly(true);
-    ASSERT_TRUE(engine.setupData()) << engine.error().toStdString();
-    EXPECT_EQ(engine.registeredDocumentations(), QStringList{QStringLiteral("org.quorvane.help")});
-    const QString home = engine.customValue(QStringLiteral("defaultHomepage")).toString();
-    EXPECT_EQ(home, QStringLiteral("qthelp://org.quorvane.help/doc/index.html"));
-    QString contents = QString::fromUtf8(engine.fileData(QUrl(home)));
-    EXPECT_TRUE(contents.remove(QStringLiteral("<wbr>")).contains(QStringLiteral("目次")));
-    for (const char* keyword : {"このファイルはアイコンを持っていません。", "コピー",
-                                "ファイルを開く", "バージョン情報"}) {
-        SCOPED_TRACE(keyword);
-        EXPECT_FALSE(engine.documentsForKeyword(QString::fromUtf8(keyword)).isEmpty());
-    }
 }
 
 TEST(HelpViewer, DrivesARealAssistantAndQuitEndsIt) {
@@ -135,17 +109,15 @@ class RecordingViewer : public ::testing::Test {
         file.write("#!/bin/sh\nexec cat >\"$0.commands\"\n");
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        setHelpViewerProgram(script);
+        viewer.emplace(SystemServices{.helpViewerProgram = script});
     }
-    void TearDown() override {
-        WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0);
-        setHelpViewerProgram(QStringLiteral("/usr/lib/qt6/bin/assistant"));
-    }
+    void TearDown() override { WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0); }
     QString commands() const {
         QFile file(dir.filePath(QStringLiteral("viewer.commands")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
     QTemporaryDir dir;
+    std::optional<ServicesScope> viewer;
 };
 
 TEST_F(RecordingViewer, ContentsOpensTheCollectionsHomePage) {
@@ -174,10 +146,8 @@ TEST_F(RecordingViewer, AFileThatIsNoHelpCollectionStillShowsTheContents) {
 }
 
 TEST(HelpViewer, AViewerThatCannotStartIsReported) {
-    quorvane::testing::WindowSeams seams;
-    setHelpViewerProgram(QStringLiteral("/nonexistent/assistant"));
+    quorvane::testing::WindowSeams seams({.helpViewerProgram = "/nonexistent/assistant"});
     EXPECT_EQ(WinHelpA(nullptr, kHelpFile, HELP_CONTENTS, 0), 0);
-    setHelpViewerProgram(QStringLiteral("/usr/lib/qt6/bin/assistant"));
     ASSERT_EQ(seams.messages.size(), 1u);
     EXPECT_EQ(seams.messages[0].prompt, QStringLiteral("ヘルプ ビューアを起動できません。"));
     EXPECT_EQ(helpViewerProcess(), nullptr);

@@ -3,6 +3,7 @@
 // follow the browsing state's invariants. Run in the sanitizer build, this also catches memory
 // errors and leaks anywhere on those paths.
 #include "App.h"
+#include "Files.h"
 #include "IconReader.h"
 #include "RealFiles.h"
 #include "WindowSeams.h"
@@ -80,7 +81,7 @@ TEST(Monkey, RandomActionsKeepTheArrowsTrue) {
             const QString path = pick < files.size() ? files[pick] : QString();
             seams.answers.push_back(path);
             if (!path.isEmpty())
-                overflowed = icons::countIcons(basQuorvane::systemPath(path)) > 32767;
+                overflowed = icons::countIcons(platform::systemPath(path)) > 32767;
             QTest::mouseClick(form.cmdButton(0), Qt::LeftButton);
             ++opens;
             break;

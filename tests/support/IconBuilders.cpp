@@ -1,9 +1,10 @@
 // Byte builders for small DIB, PNG, ICO, PE and NE files.
 #include "IconBuilders.h"
 
+#include "IconExport.h"
+
 #include <algorithm>
 #include <map>
-#include <png.h>
 #include <stdexcept>
 
 namespace quorvane::testing {
@@ -147,26 +148,7 @@ Bytes makeDib(const icons::IconBitmap& picture, const DibOptions& o) {
 }
 
 Bytes makePng(const icons::IconBitmap& picture) {
-    Bytes rgba;
-    for (std::uint32_t p : picture.pixels()) {
-        rgba.push_back(static_cast<std::uint8_t>(p >> 16));
-        rgba.push_back(static_cast<std::uint8_t>(p >> 8));
-        rgba.push_back(static_cast<std::uint8_t>(p));
-        rgba.push_back(static_cast<std::uint8_t>(p >> 24));
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(picture.width());
-    image.height = static_cast<png_uint_32>(picture.height());
-    image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr))
-        throw std::runtime_error("png size");
-    Bytes out(size);
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
-        throw std::runtime_error("png write");
-    out.resize(size);
-    return out;
+    return *icons::encodePng(picture, icons::PngKind::Rgba);
 }
 
 namespace {
@@ -197,16 +179,16 @@ Bytes makeGroupDirectory(const std::vector<ImageSpec>& images) {
 }
 
 Bytes makeIco(const std::vector<ImageSpec>& images, std::uint16_t type) {
-    Bytes out;
-    putU16(out, 0);
-    putU16(out, type);
-    putU16(out, static_cast<std::uint16_t>(images.size()));
-    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+    std::vector<icons::IconDirEntry> entries;
+    std::vector<std::uint64_t> lengths;
     for (const ImageSpec& image : images) {
-        putEntryFields(out, image);
-        putU32(out, offset); // dwImageOffset
-        offset += static_cast<std::uint32_t>(image.data.size());
+        entries.push_back({static_cast<std::uint8_t>(image.width & 0xFF),
+                           static_cast<std::uint8_t>(image.height & 0xFF),
+                           static_cast<std::uint8_t>(image.bitCount < 8 ? 1u << image.bitCount : 0),
+                           0, 1, static_cast<std::uint16_t>(image.bitCount)});
+        lengths.push_back(image.data.size());
     }
+    Bytes out = icons::icoDirectory(entries, lengths, type);
     for (const ImageSpec& image : images)
         out.insert(out.end(), image.data.begin(), image.data.end());
     return out;

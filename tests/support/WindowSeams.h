@@ -1,12 +1,10 @@
 // Test doubles for the services a user answers: message boxes, the file dialog and the end of
-// the program. Installed for the lifetime of one object; every call is recorded.
+// the program, installed with any other services a test gives, for the lifetime of one object,
+// after which the services that were there come back. Every call is recorded.
 #pragma once
 
-#include "CommonDialog.h"
 #include "QtPrinters.h"
-#include "Windowing.h"
-
-#include <QString>
+#include "SystemServices.h"
 
 #include <deque>
 #include <optional>
@@ -16,32 +14,30 @@ namespace quorvane::testing {
 
 class WindowSeams {
   public:
-    WindowSeams() {
-        platform::setMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
-            messages.push_back(r);
-            return platform::vbOK;
-        });
-        platform::setFileDialogHandler([this](const platform::FileDialogRequest& r) {
-            dialogs.push_back(r);
-            const QString answer = answers.empty() ? QString() : answers.front();
-            if (!answers.empty())
-                answers.pop_front();
-            return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
-        });
-        platform::setEndHandler([this] { ++ends; });
-    }
-    ~WindowSeams() {
-        platform::setMessageBoxHandler({});
-        platform::setFileDialogHandler({});
-        platform::setEndHandler({});
-    }
-    WindowSeams(const WindowSeams&) = delete;
-    WindowSeams& operator=(const WindowSeams&) = delete;
+    explicit WindowSeams(platform::SystemServices others = {}) : m_scope(withOurs(std::move(others))) {}
 
     std::vector<platform::MessageBoxRequest> messages;
     std::vector<platform::FileDialogRequest> dialogs;
     std::deque<QString> answers; // what the next dialogs answer; an empty answer, or none, cancels
     int ends = 0;
+
+  private:
+    platform::SystemServices withOurs(platform::SystemServices s) {
+        s.messageBox = [this](const platform::MessageBoxRequest& r) {
+            messages.push_back(r);
+            return platform::vbOK;
+        };
+        s.fileDialog = [this](const platform::FileDialogRequest& r) -> std::optional<QString> {
+            dialogs.push_back(r);
+            const QString answer = answers.empty() ? QString() : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+            return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
+        };
+        s.end = [this] { ++ends; };
+        return s;
+    }
+    platform::ServicesScope m_scope;
 };
 
 } // namespace quorvane::testing

@@ -38,9 +38,8 @@ fuzzer=build-fuzz/fuzz/icon_reader_fuzz
 samples=build-fuzz/samples
 corpus=build-fuzz/corpus
 mkdir -p "$samples" "$corpus"
-# First inputs: byte-built files of every kind, and small real files (NSIS stubs and icons, NE fonts).
-build/tests/write_samples "$samples"
-cp /usr/share/nsis/Stubs/zlib-x86-unicode /usr/share/nsis/Stubs/lzma-amd64-unicode \
+# First inputs: small real files of every kind (NSIS stubs and icons, an NE font, wine programs).
+cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/{winemine,notepad}.exe /usr/share/nsis/Stubs/zlib-x86-unicode /usr/share/nsis/Stubs/lzma-amd64-unicode \
     /usr/share/nsis/Contrib/Graphics/Icons/*.ico /usr/share/wine/fonts/coure.fon "$samples"/
 # Tight memory limits make a memory bomb a finding: no input may take more than 256 MB in all,
 # nor any one allocation more than 32 MB (the reader's budgets keep it under 20 MB). A small
@@ -48,3 +47,6 @@ cp /usr/share/nsis/Stubs/zlib-x86-unicode /usr/share/nsis/Stubs/lzma-amd64-unico
 ASAN_OPTIONS=quarantine_size_mb=16 "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=262144 \
     -rss_limit_mb=256 -malloc_limit_mb=32 -dict=fuzz/icon-formats.dict -print_final_stats=1 \
     -artifact_prefix=build-fuzz/ "$corpus" "$samples" fuzz/regressions 2>&1 | tail -n 12
+
+echo "== size of the tests"
+tools/dev/test-lines.py

@@ -14,7 +14,8 @@ namespace quorvane::testing {
 
 class WindowSeams {
   public:
-    explicit WindowSeams(platform::SystemServices others = {}) : m_scope(withOurs(std::move(others))) {}
+    explicit WindowSeams(platform::SystemServices others = {})
+        : m_scope(withOurs(std::move(others))) {}
 
     std::vector<platform::MessageBoxRequest> messages;
     std::vector<platform::FileDialogRequest> dialogs;

@@ -151,6 +151,7 @@ Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSi
         locations.push_back(*location);
     }
     std::vector<std::uint64_t> lengths;
+    lengths.reserve(locations.size());
     for (const ImageLocation& location : locations)
         lengths.push_back(location.length);
     const std::vector<std::uint8_t> head = icoDirectory(group.entries, lengths);

@@ -7,6 +7,7 @@
 #include "frmAbout.h"
 #include "frmQuorvane.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -44,34 +45,34 @@ class HelpMenu : public ::testing::Test {
 
 } // namespace
 
-TEST_F(HelpMenu, ItemsReachTheViewerWithTheResolvedPath) {
+TEST_F(HelpMenu, ItemsReachTheViewerAndClosingTellsItToQuit) {
     const QString path = App().Path + QStringLiteral("/Quorvane.hlp");
-    struct Case {
-        std::int16_t item;
-        std::uint32_t command;
-    };
-    for (const Case c : {Case{0, HELP_CONTENTS}, Case{1, HELP_PARTIALKEY}, Case{2, HELP_KEY}}) {
-        requests.clear();
-        form->mnuHelpItem(c.item)->trigger();
-        ASSERT_EQ(requests.size(), 1u) << c.item;
-        EXPECT_EQ(requests[0].helpFile, path);
-        EXPECT_EQ(requests[0].command, c.command);
-        EXPECT_EQ(requests[0].data, 0u);
+    for (int item : {0, 1, 2})
+        form->mnuHelpItem(std::int16_t(item))->trigger();
+    ASSERT_EQ(requests.size(), 3u);
+    const std::uint32_t commands[] = {HELP_CONTENTS, HELP_PARTIALKEY, HELP_KEY};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(requests[i].helpFile, path);
+        EXPECT_EQ(requests[i].command, commands[i]);
+        EXPECT_EQ(requests[i].data, 0u);
     }
+    // Indexes without an item (3 is the separator) do nothing, and open no about window.
+    bool aboutOpened = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* about = about::frmAbout::loaded())
+            aboutOpened = true, about->done(0);
+    });
+    for (int item : {3, 5, -1})
+        form->mnuHelpItem_Click(std::int16_t(item));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(aboutOpened);
+    // Exit sends nothing; closing the window sends HELP_QUIT.
     requests.clear();
-    form->mnuHelpItem_Click(3);
-    form->mnuHelpItem_Click(5);
-    form->mnuHelpItem_Click(-1);
-    EXPECT_TRUE(requests.empty());
-    EXPECT_EQ(about::frmAbout::loaded(), nullptr);
-}
-
-TEST_F(HelpMenu, ExitSendsNothingAndClosingTellsTheViewerToQuit) {
     QTest::mouseClick(form->cmdButton(2), Qt::LeftButton);
     EXPECT_TRUE(requests.empty());
     form->close();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].helpFile, App().Path + QStringLiteral("/Quorvane.hlp"));
+    EXPECT_EQ(requests[0].helpFile, path);
     EXPECT_EQ(requests[0].command, HELP_QUIT);
     EXPECT_EQ(seams.ends, 2);
 }

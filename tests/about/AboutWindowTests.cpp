@@ -59,6 +59,7 @@ class AboutWindow : public ::testing::Test {
 } // namespace
 
 TEST_F(AboutWindow, ShowsWhatItLoadsAndEnterAndEscCloseIt) {
+    EXPECT_EQ(std::tuple(App().Major, App().Minor, App().Revision), std::tuple(1, 0, 0));
     withAbout([](frmAbout* w) {
         EXPECT_TRUE(w->isModal());
         EXPECT_EQ(w->windowTitle(), QStringLiteral("Quorvaneのﾊﾞｰｼﾞｮﾝ情報"));
@@ -86,8 +87,15 @@ TEST_F(AboutWindow, ShowsWhatItLoadsAndEnterAndEscCloseIt) {
     });
     ASSERT_EQ(seams.messages.size(), 1u);
     EXPECT_EQ(seams.messages[0].prompt, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"));
-    withAbout([](frmAbout* w) { QTest::keyClick(w->cmdOK, Qt::Key_Return); });
-    EXPECT_EQ(memoryReads, 2); // each showing reads the memory again
+    // Each showing reads the version and the memory again.
+    App().Minor = 2;
+    App().Revision = 34;
+    withAbout([](frmAbout* w) {
+        EXPECT_EQ(w->lblVersion->text(), QStringLiteral("Version 1.2.34"));
+        QTest::keyClick(w->cmdOK, Qt::Key_Return);
+    });
+    App().Minor = App().Revision = 0;
+    EXPECT_EQ(memoryReads, 2);
 }
 
 TEST(MemoryText, KilobytesRoundedDownAndGrouped) {

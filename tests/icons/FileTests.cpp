@@ -164,6 +164,10 @@ TEST(IconFiles, BrokenFilesGiveNoIcon) {
     setU16(shortDirectory, 4, std::uint16_t((shortDirectory.size() - 6) / 16 + 1));
     EXPECT_EQ(count(shortDirectory), 1u);
     EXPECT_EQ(colourOf(shortDirectory, 0), 0u);
+    // 257 images in one directory are past the budget of 256.
+    const Bytes many = makeIco(std::vector<ImageSpec>(257, {16, 16, 1, 1, Bytes(8)}));
+    MemorySource manySource(many);
+    EXPECT_EQ(IconFile::open(manySource)->group(0).error(), IconError::TooLarge);
 }
 
 TEST(IconApi, ExtractIconAFollowsTheShellContract) {

@@ -159,7 +159,8 @@ shot start
 xdotool key alt+o
 dialog=$(window --name 'ファイルを開く')
 check "the open dialog appears" test -n "$dialog"
-xdotool type --delay 5 "$dll"
+xdotool type --delay 20 "$dll"
+sleep 0.5
 xdotool key Return
 check "the dialog closes" gone_within --name 'ファイルを開く'
 check "the screen shows the first icon at (2, 2)" screen_shows "$(expected "$dll" 0)"

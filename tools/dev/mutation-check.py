@@ -11,6 +11,7 @@ Prints a Markdown table (for docs/testing.md) and the score; exits 1 when a faul
 """
 import argparse
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -127,8 +128,18 @@ FAULTS = [
 
 
 def run(command, cwd, log):
+    """Runs the command, appends its output to the log; its exit status and its output."""
+    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True, errors="replace")
     with open(log, "a") as out:
-        return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT).returncode
+        out.write(result.stdout)
+    return result.returncode, result.stdout
+
+
+def failed_tests(output):
+    """The names under ctest's "The following tests FAILED:"."""
+    names = re.findall(r"^\s*\d+ - (\S+) \(", output.split("The following tests FAILED:")[-1], re.M)
+    return ", ".join(f"`{name}`" for name in names)
 
 
 def main():
@@ -157,7 +168,7 @@ def main():
                        capture_output=True)
     build = ["cmake", "--build", "--preset", "dev", "-j", str(args.jobs)]
     test = ["ctest", "--preset", "dev", "-j", str(args.jobs), "--stop-on-failure", "--timeout", "300"]
-    if run(["cmake", "--preset", "dev"], tree, log) or run(build, tree, log) or run(test, tree, log):
+    if run(["cmake", "--preset", "dev"], tree, log)[0] or run(build, tree, log)[0] or run(test, tree, log)[0]:
         sys.exit(f"the unchanged tree does not build or pass its tests: see {log}")
 
     rows, caught, stale = [], 0, 0
@@ -171,11 +182,12 @@ def main():
         start = time.monotonic()
         open(source, "w", encoding="utf-8").write(original.replace(find, replace))
         try:
-            if run(build, tree, log):
+            status, output = run(test, tree, log) if not run(build, tree, log)[0] else (None, "")
+            if status is None:
                 verdict = "does not compile"
                 stale += 1
-            elif run(test, tree, log):
-                verdict = "caught"
+            elif status:
+                verdict = "caught by " + failed_tests(output)
                 caught += 1
             else:
                 verdict = "**not caught**"

@@ -159,19 +159,22 @@ TEST_F(ToolTest, ListAndExtractEveryGroup) {
             "\", \"kind\": \"PE\", \"icons\": [\n  {\"index\": 0, \"id\": 103, " +
             "\"images\": [{\"width\": 32, \"height\": 32, \"bits\": 4, \"format\": \"DIB\", " +
             "\"bytes\": 744}]}\n]}\n");
-    // Names with quotes, backslashes and control characters stay valid JSON.
+    // Names with quotes, backslashes and control characters stay valid JSON; a PNG whose entry
+    // gives no bit count has 32.
+    const auto picture = makePicture(16, 16, std::vector<std::uint32_t>(256, 0xFF0000FF));
     const Bytes pe =
-        makePe(iconGroupResources(std::string("A\"B\\C\tD"), {{16, 16, 1, 1, Bytes(40)}}));
+        makePe(iconGroupResources(std::string("A\"B\\C\tD"), {{16, 16, 0, 1, makePng(picture)}}));
     std::ofstream(dir / "named.dll", std::ios::binary)
         .write(reinterpret_cast<const char*>(pe.data()), std::streamsize(pe.size()));
-    const std::string names = " | /usr/bin/python3 -c 'import json, sys; d = json.load(sys.stdin); "
-                              "print(len(d[\"icons\"]), repr(d[\"icons\"][0][\"name\"]))'";
+    const std::string names =
+        " | /usr/bin/python3 -c 'import json, sys; d = json.load(sys.stdin)[\"icons\"]; "
+        "print(len(d), repr(d[0][\"name\"]), d[0][\"images\"][0][\"bits\"])'";
     EXPECT_EQ(
         runCommand(std::string(QUORVANE_ICONS_TOOL) + " list --json " + at("named.dll") + names),
-        "1 'A\"B\\\\C\\tD'\n");
+        "1 'A\"B\\\\C\\tD' 32\n");
     const std::string shell32 = kWineDir + "/shell32.dll";
     EXPECT_EQ(runCommand(std::string(QUORVANE_ICONS_TOOL) + " list --json " + shell32 + names),
-              "184 'IDI_SHELL_OPTIONS'\n");
+              "184 'IDI_SHELL_OPTIONS' 32\n");
     ASSERT_EQ(tool("extract --all " + shell32 + " " + at("all")).status, 0);
     EXPECT_EQ(filesIn((dir / "all").string()).size(), 184u);
     // Each file is the group as wrestool writes it, which adds as many stray bytes as the

@@ -10,8 +10,10 @@ import subprocess
 import sys
 
 root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
-files = subprocess.run(["git", "-C", root, "ls-files"], capture_output=True, text=True,
-                       check=True).stdout.split()
+# The project's files, in a git checkout and in an unpacked source tree alike.
+sources = os.path.join(root, "tools", "dev", "sources.sh")
+files = [f[2:] for f in subprocess.run([sources, "*.cpp", "*.h", "*.sh", "*.py"], capture_output=True,
+                                       text=True, check=True).stdout.split("\0") if f]
 CPP = (".cpp", ".h")
 
 

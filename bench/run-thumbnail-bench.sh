@@ -21,7 +21,7 @@ for f in /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/*.{dll,exe}; do
 done
 for f in /usr/share/nsis/Stubs/*; do
     # (uninst is an .ico file, which wrestool does not read)
-    wrestool -l --type=14 "$f" >/dev/null 2>&1 && [ "$("$tool" count "$f")" -gt 0 ] && dib_files+=("$f")
+    "$tool" list --json "$f" | grep -q '"kind": "PE"' && [ "$("$tool" count "$f")" -gt 0 ] && dib_files+=("$f")
 done
 
 # One script a tool and a set: a command line per file, so each file costs a process.

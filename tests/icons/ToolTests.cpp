@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -220,4 +221,20 @@ TEST_F(ToolTest, FailuresSayWhyAndLeaveNoFile) {
     }
     EXPECT_TRUE(fs::is_empty(dir)); // no partial or temporary files
     EXPECT_NE(tool("--version").out.find("1.0.0.0"), std::string::npos);
+}
+
+TEST_F(ToolTest, OutputsThatAreNotRegularFilesAreWrittenThrough) {
+    // A link stays a link and its file gets the picture; a pipe stays a pipe and is read. (A
+    // file renamed over /dev/null once replaced the device.)
+    const std::string stub = kNsisDir + "/Stubs/zlib-x86-unicode";
+    std::ofstream(dir / "real.png") << "old";
+    fs::create_symlink(dir / "real.png", dir / "link.png");
+    EXPECT_EQ(tool("render " + stub + " 0 " + at("link.png")).status, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_EQ(readWholeFile((dir / "real.png").string()).at(1), 'P');
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    runCommand("timeout 10 cat " + at("pipe") + " >" + at("piped.ico") + " & " +
+               QUORVANE_ICONS_TOOL + " extract " + stub + " 0 " + at("pipe") + "; wait");
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    EXPECT_EQ(tool("count " + at("piped.ico")).out, "1\n");
 }

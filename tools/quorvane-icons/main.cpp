@@ -83,19 +83,30 @@ std::optional<std::uint32_t> parseIndex(const std::string& text) {
 }
 
 // An output file written beside its target and renamed into place when complete, so that a
-// failure leaves no partial output behind.
+// failure leaves no partial output behind. A target that is a link is followed, so that the
+// link stays; one that is not a regular file (a device such as /dev/stdout, a pipe) is written
+// as it is, since renaming over it would replace it.
 class AtomicFile {
   public:
     explicit AtomicFile(const std::string& path) : m_target(path) {
-        std::random_device random;
-        m_temporary = m_target.parent_path() /
-                      ("." + m_target.filename().string() + ".tmp" + std::to_string(random()));
-        m_out.open(m_temporary, std::ios::binary | std::ios::trunc);
+        std::error_code ec;
+        const auto status = std::filesystem::status(m_target, ec);
+        if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+            m_inPlace = true;
+            m_out.open(m_target, std::ios::binary | std::ios::trunc);
+        } else {
+            if (std::filesystem::is_symlink(std::filesystem::symlink_status(m_target, ec)))
+                m_target = std::filesystem::weakly_canonical(m_target, ec);
+            std::random_device random;
+            m_temporary = m_target.parent_path() /
+                          ("." + m_target.filename().string() + ".tmp" + std::to_string(random()));
+            m_out.open(m_temporary, std::ios::binary | std::ios::trunc);
+        }
         if (!m_out)
             m_why = std::strerror(errno);
     }
     ~AtomicFile() {
-        if (!m_committed) {
+        if (!m_committed && !m_inPlace) {
             m_out.close();
             std::error_code ignored;
             std::filesystem::remove(m_temporary, ignored);
@@ -120,6 +131,10 @@ class AtomicFile {
                 m_why = "write failed";
             return false;
         }
+        if (m_inPlace) {
+            m_committed = true;
+            return true;
+        }
         std::error_code ec;
         std::filesystem::rename(m_temporary, m_target, ec);
         if (ec) {
@@ -136,6 +151,7 @@ class AtomicFile {
     std::filesystem::path m_temporary;
     std::ofstream m_out;
     std::string m_why;
+    bool m_inPlace = false;
     bool m_committed = false;
 };
 

@@ -52,11 +52,14 @@ shoot_thumbnails() {
     local thunar=$!
     timeout 20 xdotool search --sync --onlyvisible --class thunar >/dev/null
     xdotool search --onlyvisible --class thunar windowsize --sync 760 420
-    # Until every file's thumbnail is in the cache, then a moment for Thunar to show them.
+    # Until every file's thumbnail is in the cache. Thunar asks for the visible files twice, and
+    # can miss a thumbnail that the second request makes while it loads the first; a reload
+    # then shows each from the cache.
     for _ in $(seq 60); do
-        [ "$(find "$home/cache/thumbnails" -name '*.png' 2>/dev/null | wc -l)" -ge 10 ] && break
+        [ "$(find "$home/cache/thumbnails/normal" -name '*.png' 2>/dev/null | wc -l)" -ge 10 ] && break
         sleep 0.5
     done
+    xdotool key ctrl+r
     sleep 2
     shoot docs/thumbnails-in-thunar.png --class thunar
     kill $thunar 2>/dev/null || true

@@ -47,7 +47,8 @@ shoot_thumbnails() {
         "$wine"/joy.cpl /usr/share/nsis/Stubs/zlib-x86-unicode "$folder"/
     mv "$folder/zlib-x86-unicode" "$folder/installer-stub.exe"
     [ ${#user[@]} = 0 ] || chown -R nobody "$home"
-    "${user[@]}" env HOME="$home" XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_CACHE_HOME="$home/cache" \
+    # In a session of its own, so that Thunar, its bus and the thumbnail service end together.
+    setsid "${user[@]}" env HOME="$home" XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_CACHE_HOME="$home/cache" \
         XDG_CONFIG_HOME="$home/config" dbus-run-session -- thunar "$folder" >/dev/null 2>&1 &
     local thunar=$!
     timeout 20 xdotool search --sync --onlyvisible --class thunar >/dev/null
@@ -62,7 +63,8 @@ shoot_thumbnails() {
     xdotool key ctrl+r
     sleep 2
     shoot docs/thumbnails-in-thunar.png --class thunar
-    kill $thunar 2>/dev/null || true
+    kill -- -$thunar 2>/dev/null || true
+    sleep 1 # for the session's services to end before their files go
     [ "$home" = "$HOME" ] || rm -rf "$home"
 }
 if [ "$only" = thumbnails ]; then

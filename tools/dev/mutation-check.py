@@ -182,15 +182,13 @@ def main():
         start = time.monotonic()
         open(source, "w", encoding="utf-8").write(original.replace(find, replace))
         try:
-            status, output = run(test, tree, log) if not run(build, tree, log)[0] else (None, "")
-            if status is None:
+            if run(build, tree, log)[0]:
                 verdict = "does not compile"
                 stale += 1
-            elif status:
-                verdict = "caught by " + failed_tests(output)
-                caught += 1
             else:
-                verdict = "**not caught**"
+                status, output = run(test, tree, log)
+                caught += status != 0
+                verdict = "caught by " + failed_tests(output) if status else "**not caught**"
         finally:
             open(source, "w", encoding="utf-8").write(original)
         rows.append((ident, path, what, f"{verdict} ({time.monotonic() - start:.0f} s)"))

@@ -8,14 +8,12 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -82,17 +80,29 @@ std::optional<std::uint32_t> parseIndex(const std::string& text) {
     return value;
 }
 
-// An output file written beside its target and renamed into place when complete, so that a
-// failure leaves no partial output behind. A target that is a link is followed, so that the
-// link stays; one that is not a regular file (a device such as /dev/stdout, a pipe) is written
-// as it is, since renaming over it would replace it.
-class AtomicFile {
+// How an output reaches its path.
+enum class Placement {
+    // Written beside the target and renamed into place when complete, so that a failure leaves
+    // no partial output behind.
+    Replace,
+    // Written into the path itself, created or truncated: a thumbnail service may have made
+    // the file and read it back through a descriptor of its own, which a renamed file would
+    // miss.
+    InPlace,
+};
+
+// An output file. When replacing, a target that is a link is followed, so that the link stays,
+// and one that is not a regular file (a device such as /dev/stdout, a pipe) is written in
+// place, since renaming over it would replace it.
+class OutputFile {
   public:
-    explicit AtomicFile(const std::string& path) : m_target(path) {
+    explicit OutputFile(const std::string& path, Placement placement = Placement::Replace)
+        : m_target(path) {
         std::error_code ec;
         const auto status = std::filesystem::status(m_target, ec);
-        if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-            m_inPlace = true;
+        m_inPlace = placement == Placement::InPlace ||
+                    (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status));
+        if (m_inPlace) {
             m_out.open(m_target, std::ios::binary | std::ios::trunc);
         } else {
             if (std::filesystem::is_symlink(std::filesystem::symlink_status(m_target, ec)))
@@ -105,15 +115,15 @@ class AtomicFile {
         if (!m_out)
             m_why = std::strerror(errno);
     }
-    ~AtomicFile() {
+    ~OutputFile() {
         if (!m_committed && !m_inPlace) {
             m_out.close();
             std::error_code ignored;
             std::filesystem::remove(m_temporary, ignored);
         }
     }
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
     bool write(std::span<const std::uint8_t> bytes) {
         if (m_out)
@@ -123,7 +133,8 @@ class AtomicFile {
             m_why = "write failed";
         return static_cast<bool>(m_out);
     }
-    // Renames the file into place; false, with why(), when it cannot be completed.
+    // Completes the file, renaming it into place when replacing; false, with why(), when it
+    // cannot be completed.
     bool commit() {
         m_out.close();
         if (!m_out) {
@@ -272,34 +283,11 @@ int noIcon(const std::string& path, std::uint32_t index, IconError why) {
     return kExitNoIcon;
 }
 
-// Writes the bytes to PATH through a file written beside it and renamed into place.
-int writeAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    AtomicFile file(path);
+int writeOutput(const std::string& path, std::span<const std::uint8_t> bytes,
+                Placement placement = Placement::Replace) {
+    OutputFile file(path, placement);
     if (!file.write(bytes) || !file.commit())
         return error(path + ": " + file.why());
-    return kExitOk;
-}
-
-// Writes the bytes into PATH itself, created or truncated: a thumbnail service may have made
-// the file and read it back through a descriptor of its own, which a renamed file would miss.
-int writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return error(path + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int why = errno;
-            ::close(fd);
-            return error(path + ": " + std::strerror(why));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0)
-        return error(path + ": " + std::strerror(errno));
     return kExitOk;
 }
 
@@ -322,7 +310,7 @@ int commandRender(const std::string& path, const std::string& indexText, const s
     auto encoded = encodePng(*canvas, PngKind::Rgb);
     if (!encoded)
         return error(out + ": cannot encode PNG");
-    return writeAtomically(out, *encoded);
+    return writeOutput(out, *encoded);
 }
 
 int commandThumbnail(const std::string& path, const std::string& out, int size) {
@@ -335,7 +323,7 @@ int commandThumbnail(const std::string& path, const std::string& out, int size) 
         return error(out + ": cannot encode PNG");
     if (!png)
         return noIcon(path, 0, png.error());
-    return writeInPlace(out, *png);
+    return writeOutput(out, *png, Placement::InPlace);
 }
 
 int commandExtract(const std::string& path, const std::string& indexText, const std::string& out) {
@@ -349,7 +337,7 @@ int commandExtract(const std::string& path, const std::string& indexText, const 
         return error(path + ": icon " + std::to_string(index) + ": " + describe(group.error()));
     if (!group || group->entries.empty())
         return noIcon(path, index, group ? IconError::OutOfRange : group.error());
-    AtomicFile file(out);
+    OutputFile file(out);
     std::size_t failed = group->entries.size();
     auto written = writeIco(
         *opened->file, *group,
@@ -415,7 +403,7 @@ int commandExtractAll(const std::string& path, const std::string& dir) {
         const std::string out = (std::filesystem::path(dir) /
                                  (std::to_string(i) + "-" + fileNamePart(group->name) + ".ico"))
                                     .string();
-        AtomicFile file(out);
+        OutputFile file(out);
         bool overBudget = false;
         auto done = writeIco(*opened->file, *group, [&](std::span<const std::uint8_t> bytes) {
             written += bytes.size();

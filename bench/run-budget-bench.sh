@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures every quorvane-icons command, as a whole process, on the largest real file and on
-# each file that claims more than it holds (tests/support/Bombs.cpp): exit status, time and
+# each file that claims more than it holds (tests/icons/builders.py): exit status, time and
 # peak resident memory (/usr/bin/time). Prints Markdown for docs/performance.md.
 # Usage: bench/run-budget-bench.sh [OTHER_TOOL]  (OTHER_TOOL: a second build to measure beside)
 set -euo pipefail
@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 other=${1:-}
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON -DQUORVANE_TESTS=ON \
     -DQUORVANE_GUI=OFF >/dev/null
-cmake --build build-bench --target quorvane-icons write_bombs >/dev/null
+cmake --build build-bench --target quorvane-icons >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build-bench/bench/write_bombs "$work"
+/usr/bin/python3 tests/icons/builders.py "$work"
 files=(/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$work"/*)
 
 # One cell: "exit status, seconds, MiB" of TOOL ARGS…, its output thrown away.

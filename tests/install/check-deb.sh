@@ -13,23 +13,15 @@ if [ "$(id -u)" != 0 ]; then
     exit 77
 fi
 build=$(cd "$1" && pwd)
-mirror=${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-work=$(mktemp -d)
+# shellcheck source=tests/support/common.sh
+source "$(dirname "$0")/../support/common.sh"
 root=$work/root
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    umount "$root/proc" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-# shellcheck source=tests/install/common.sh
-source "$(dirname "$0")/common.sh"
+on_exit() { umount "$root/proc" 2>/dev/null || true; }
+in_root() { chroot "$root" /bin/sh -c "$1" >>"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log" >&2; fail "$1"; }; }
 
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/quorvane_*.deb)
-lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 ||
-    { cat "$work/lintian.log" >&2; fail "lintian finds errors or warnings in the package"; }
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >&2 || fail "lintian finds errors or warnings in the package"
 dpkg-deb -x "$deb" "$work/contents"
 [ "$(find "$work/contents" -type f -exec file {} + | grep -c ELF)" = 2 ] || fail "the package holds other binaries"
 # Control-flow protection is left out: the C library start files of Debian 12 (Scrt1.o, crti.o)
@@ -38,54 +30,36 @@ dpkg-deb -x "$deb" "$work/contents"
 # either proved safe by the compiler or goes into a buffer whose size only our own bounds
 # checks know, so hardening-check finds only unchecked functions in it. That it was built with
 # fortify is checked on the build's compile commands instead.
-hardening-check --quiet --nocfprotection "$work/contents/usr/lib/quorvane/quorvane" ||
-    fail "hardening-check on quorvane"
+hardening-check --quiet --nocfprotection "$work/contents/usr/lib/quorvane/quorvane" || fail "hardening-check on quorvane"
 hardening-check --quiet --nocfprotection --nofortify "$work/contents/usr/bin/quorvane-icons" ||
     fail "hardening-check on quorvane-icons"
 [ "$(grep -c '"command"' "$build/compile_commands.json")" = "$(grep '"command"' "$build/compile_commands.json" |
     grep -c -- '-D_FORTIFY_SOURCE=3 .*-O2\|-O2 .*-D_FORTIFY_SOURCE=3')" ] || fail "not every file was built with fortify"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log" >&2; fail "debootstrap"; }
+debootstrap --variant=minbase bookworm "$root" "${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}" >"$work/apt.log" 2>&1 ||
+    { tail -n 20 "$work/apt.log" >&2; fail "debootstrap"; }
 cp "$deb" "$root/tmp/quorvane.deb"
-chroot "$root" /bin/sh -c 'apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends /tmp/quorvane.deb' \
-    >"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log" >&2; fail "apt-get install of the package"; }
+cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$root/tmp/"
+in_root 'apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends /tmp/quorvane.deb'
 check_program_dir "$root"
-shell32=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll
-cp "$shell32" "$root/tmp/"
 [ "$(chroot "$root" /usr/bin/quorvane-icons count /tmp/shell32.dll)" = 184 ] || fail "the packaged tool"
 grep -qx 'TryExec=/usr/bin/quorvane-icons' "$root/usr/share/thumbnailers/quorvane.thumbnailer" ||
     fail "the packaged thumbnailer entry"
-chroot "$root" /bin/sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends man-db' \
-    >>"$work/apt.log" 2>&1 || fail "apt-get install man-db"
+in_root 'DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends man-db'
 chroot "$root" env MANWIDTH=80 man -P cat quorvane-icons 2>/dev/null | grep -q '^EXIT STATUS' ||
     fail "man quorvane-icons does not show the manual page"
 
-# An X server on the host that the root reaches over loopback TCP, with a window manager.
-mount -t proc proc "$root/proc" # the program finds its own directory through /proc/self/exe
-exec 3>"$work/display"
-Xvfb -displayfd 3 -listen tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-number=$(cat "$work/display")
-export DISPLAY=:$number
-unset QT_QPA_PLATFORM
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
-window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
-gone() { for _ in $(seq 50); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.2; done; return 1; }
-# The client area and menu bar of the window that xdotool finds, as the screen shows it.
-snap() { import -window "$(window --name '^Quorvane$')" "$1"; }
-
-# The program built here, for the picture the packaged one must match.
-"$build/bin/quorvane" >/dev/null 2>&1 &
+# An X server on the host that the root reaches over loopback TCP, with a window manager. The
+# program finds its own directory through /proc/self/exe.
+mount -t proc proc "$root/proc"
+start_x -listen tcp
+snap() { import -window "$(window --name '^Quorvane$')" "$1"; } # the window's menu bar and client area
+"$build/bin/quorvane" >/dev/null 2>&1 & # the program built here, for the picture to match
 pids+=($!)
 sleep 2
 snap "$work/built.png"
 kill "${pids[-1]}"
 gone --name '^Quorvane$' || fail "the built program did not end"
-
-chroot "$root" env DISPLAY="127.0.0.1:$number" HOME=/root /usr/bin/quorvane >"$work/program.log" 2>&1 &
+chroot "$root" env DISPLAY="127.0.0.1:$display_number" HOME=/root /usr/bin/quorvane >"$work/program.log" 2>&1 &
 program=$!
 pids+=("$program")
 [ -n "$(window --name '^Quorvane$')" ] || { cat "$work/program.log" >&2; fail "no window from the packaged program"; }
@@ -93,15 +67,9 @@ sleep 1
 snap "$work/packaged.png"
 [ "$(compare -metric AE "$work/packaged.png" "$work/built.png" null: 2>&1)" = 0 ] ||
     fail "the packaged program's window differs from the built one's (fonts or styles missing?)"
-xdotool windowactivate --sync "$(window --name '^Quorvane$')"
-xdotool key alt+h
-sleep 0.5
-xdotool key c
-viewer=$(window --class assistant)
-[ -n "$viewer" ] || fail "the help viewer did not open from the packaged program"
-xdotool windowactivate --sync "$(window --name '^Quorvane$')"
-xdotool key alt+F4
-for _ in $(seq 100); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
-kill -0 $program 2>/dev/null && fail "the packaged program did not end"
+xdotool windowactivate --sync "$(window --name '^Quorvane$')" key alt+h sleep 0.5 key c
+[ -n "$(window --class assistant)" ] || fail "the help viewer did not open from the packaged program"
+xdotool windowactivate --sync "$(window --name '^Quorvane$')" key alt+F4
+ends $program || fail "the packaged program did not end"
 gone --class assistant || fail "the help viewer did not end with the program"
 echo "debian package: 1 passed, 0 failed"

@@ -1,9 +1,7 @@
-// Helpers for tests over real files and external programs.
+// Whole-file reads and writes for tests.
 #include "RealFiles.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,28 +23,9 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string runCommand(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    std::array<char, 65536> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), got);
-    ::pclose(pipe);
-    return out;
-}
-
-std::string shellQuote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 } // namespace quorvane::testing

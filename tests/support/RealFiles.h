@@ -1,4 +1,5 @@
-// Windows files that Debian packages install (wine, fonts-wine, nsis), used as test oracles.
+// Windows files that Debian packages install (wine, fonts-wine, nsis), used as test oracles,
+// and whole-file reads and writes.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,6 @@ inline const std::string kNsisDir = "/usr/share/nsis";
 // Every regular file in a directory, sorted; empty when the directory is missing.
 std::vector<std::string> filesIn(const std::string& dir);
 std::vector<std::uint8_t> readWholeFile(const std::string& path);
-// Standard output of a shell command.
-std::string runCommand(const std::string& command);
-std::string shellQuote(const std::string& text);
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 } // namespace quorvane::testing

@@ -1,6 +1,7 @@
-// Test doubles for the services a user answers: message boxes, the file dialog and the end of
-// the program, installed with any other services a test gives, for the lifetime of one object,
-// after which the services that were there come back. Every call is recorded.
+// Test doubles for the services a user answers: message boxes, the file dialog (unless the real
+// one is asked for) and the end of the program, installed with any other services a test
+// gives, for the lifetime of one object, after which the services that were there come back.
+// Every call is recorded.
 #pragma once
 
 #include "QtPrinters.h"
@@ -14,8 +15,8 @@ namespace quorvane::testing {
 
 class WindowSeams {
   public:
-    explicit WindowSeams(platform::SystemServices others = {})
-        : m_scope(withOurs(std::move(others))) {}
+    explicit WindowSeams(platform::SystemServices others = {}, bool realDialog = false)
+        : m_scope(withOurs(std::move(others), realDialog)) {}
 
     std::vector<platform::MessageBoxRequest> messages;
     std::vector<platform::FileDialogRequest> dialogs;
@@ -23,18 +24,19 @@ class WindowSeams {
     int ends = 0;
 
   private:
-    platform::SystemServices withOurs(platform::SystemServices s) {
+    platform::SystemServices withOurs(platform::SystemServices s, bool realDialog) {
         s.messageBox = [this](const platform::MessageBoxRequest& r) {
             messages.push_back(r);
             return platform::vbOK;
         };
-        s.fileDialog = [this](const platform::FileDialogRequest& r) -> std::optional<QString> {
-            dialogs.push_back(r);
-            const QString answer = answers.empty() ? QString() : answers.front();
-            if (!answers.empty())
-                answers.pop_front();
-            return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
-        };
+        if (!realDialog)
+            s.fileDialog = [this](const platform::FileDialogRequest& r) -> std::optional<QString> {
+                dialogs.push_back(r);
+                const QString answer = answers.empty() ? QString() : answers.front();
+                if (!answers.empty())
+                    answers.pop_front();
+                return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
+            };
         s.end = [this] { ++ends; };
         return s;
     }

@@ -8,10 +8,9 @@ set -euo pipefail
 if [ -z "${QUORVANE_PRIVATE_BUS:-}" ]; then
     exec dbus-run-session -- env QUORVANE_PRIVATE_BUS=1 bash "$0" "$@"
 fi
-fail() { echo "tumbler: $*" >&2; exit 1; }
 build=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/support/common.sh
+source "$(dirname "$0")/../support/common.sh"
 cmake --install "$build" --prefix "$work/usr" >/dev/null
 export XDG_DATA_DIRS="$work/usr/share:/usr/share" XDG_CACHE_HOME="$work/cache"
 
@@ -23,11 +22,13 @@ without_icons=/usr/share/wine/fonts/coure.fon # an NE font: the same MIME type, 
 
 /usr/lib/x86_64-linux-gnu/tumbler-1/tumblerd >"$work/tumblerd.log" 2>&1 &
 service=$!
+pids+=("$service")
 # Waiting on the name without activating it, so that no second service starts.
 gdbus wait --session --timeout 20 org.freedesktop.thumbnails.Thumbnailer1
 # The service sends its signals to the caller alone: a bus monitor sees them.
 dbus-monitor --session "type=signal,interface=org.freedesktop.thumbnails.Thumbnailer1" \
     >"$work/signals.log" 2>&1 &
+pids+=($!)
 sleep 0.5
 uri() { printf "file://%s" "$1"; }
 finished() { grep -c "member=Finished" "$work/signals.log" || true; }
@@ -46,10 +47,7 @@ for flavour in normal large; do
         --method org.freedesktop.thumbnails.Thumbnailer1.Queue "[$uris]" "[$types]" \
         "$flavour" default 0 >/dev/null
     requests=$((requests + 1))
-    for _ in $(seq 300); do
-        [ "$(finished)" -ge $requests ] && break
-        sleep 0.1
-    done
+    for _ in $(seq 300); do [ "$(finished)" -ge $requests ] && break; sleep 0.1; done
     [ "$(finished)" -ge $requests ] || fail "the $flavour request did not finish"
 done
 
@@ -69,5 +67,4 @@ done
 grep -A6 "member=Error" "$work/signals.log" | grep -q "$(uri "$without_icons")" ||
     fail "no error reported for $without_icons"
 kill -0 $service 2>/dev/null || fail "the service did not keep running"
-kill $service
 echo "tumbler: ${#with_icons[@]} files with icons in two flavours, 1 without: passed"

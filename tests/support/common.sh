@@ -1,0 +1,50 @@
+# shellcheck shell=bash
+# Helpers shared by the shell tests; sourced, not run. Sourcing makes a work directory ($work)
+# and a list of processes ($pids) that end, with the directory, when the script ends; a script
+# may define on_exit for more.
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    if declare -F on_exit >/dev/null; then on_exit; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# An X server of our own, 1024x768, given these options, with openbox unless the first is
+# --no-wm; exports its DISPLAY and sets $display_number.
+start_x() {
+    local wm=openbox
+    if [ "${1:-}" = --no-wm ]; then wm=; shift; fi
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 "$@" >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    display_number=$(cat "$work/display")
+    export DISPLAY=:$display_number
+    unset QT_QPA_PLATFORM
+    if [ -n "$wm" ]; then
+        openbox >/dev/null 2>&1 &
+        pids+=($!)
+        sleep 1
+    fi
+}
+# The first visible window that matches, waiting up to 20 s.
+window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
+# Whether no visible window matches within ten seconds.
+gone() { for _ in $(seq 40); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.25; done; return 1; }
+# Whether process PID ends within ten seconds.
+ends() { for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done; return 1; }
+
+# The program directory under ROOT/usr: the program with its help file beside it, and the
+# command in bin/ a link to it.
+check_program_dir() {
+    local root=$1
+    for f in usr/lib/quorvane/quorvane usr/lib/quorvane/Quorvane.hlp usr/lib/quorvane/Quorvane.qch usr/bin/quorvane-icons \
+        usr/share/man/man1/quorvane.1.gz usr/share/man/man1/quorvane-icons.1.gz usr/share/doc/quorvane/copyright; do
+        [ -f "$root/$f" ] || fail "$f is not there"
+    done
+    [ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane is not a link to the program"
+}

@@ -200,7 +200,7 @@ class Reader(InADirectory):
         path = self.file("t.ico", b.ico([image(16, 16, 32, 0xFF000010), image(32, 32, 8, 0xFF000020),
                                          image(48, 48, 24, 0xFF000030), image(48, 48, 8, 0xFF000031, True),
                                          image(64, 32, 8, 0xFF000040), image(64, 32, 32, 0xFF000041),
-                                         image(256, 256, 32, 0xFF000100, True)]))
+                                         image(256, 256, 32, 0xFF000100)]))
         for size, colour, w, h in [(16, 0x10, 16, 16), (17, 0x20, 17, 17), (40, 0x31, 40, 40), (60, 0x41, 60, 30),
                                    (128, 0x100, 128, 128), (300, 0x100, 256, 256)]:  # 300: the largest
             got_w, got_h, pixels = thumbnail(path, size)

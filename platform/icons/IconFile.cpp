@@ -322,7 +322,7 @@ Result<IconFile::DataExtent> IconFile::firstLanguage(std::uint32_t subdirField,
         *offset > m_source->size() ? 0 : std::min<std::uint64_t>(Size, m_source->size() - *offset);
     if (present > maxBytes)
         return fail(IconError::TooLarge);
-    return DataExtent{*offset, Size, static_cast<std::uint16_t>(*first.u32(Entry::Name))};
+    return DataExtent{*offset, Size};
 }
 
 Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
@@ -556,48 +556,6 @@ Result<std::vector<std::uint8_t>> IconFile::imageBytes(const IconDirEntry& entry
     if (!location)
         return fail(location.error());
     return m_source->read(location->offset, location->length);
-}
-
-Result<std::uint32_t> IconFile::findIdEntry(const DirectoryLevel& level, std::uint32_t id) const {
-    auto entries = readDirectoryEntries(level);
-    if (!entries)
-        return fail(entries.error());
-    using Entry = ImageResourceDirectoryEntry;
-    ByteReader list(*entries);
-    for (std::uint32_t i = 0; i < level.entries; ++i) {
-        ByteReader entry = *list.sub(std::uint64_t(i) * Entry::kSize, Entry::kSize);
-        if (*entry.u32(Entry::Name) == id)
-            return *entry.u32(Entry::OffsetToData);
-    }
-    return fail(IconError::OutOfRange);
-}
-
-Result<IconFile::Resource> IconFile::resource(std::uint16_t type, std::uint16_t id) const {
-    if (m_kind != FileKind::Pe)
-        return fail(IconError::NotIconFile);
-    if (m_resourceRva == 0)
-        return fail(IconError::OutOfRange);
-    auto root = readDirectoryHeader(0);
-    if (!root)
-        return fail(root.error());
-    auto typeDir = findIdEntry(*root, type);
-    if (!typeDir)
-        return fail(typeDir.error());
-    if (!(*typeDir & kHighBit))
-        return fail(IconError::Malformed);
-    auto names = readDirectoryHeader(*typeDir & ~kHighBit);
-    if (!names)
-        return fail(names.error());
-    auto nameDir = findIdEntry(*names, id);
-    if (!nameDir)
-        return fail(nameDir.error());
-    auto data = firstLanguage(*nameDir, kMaxImageBytes);
-    if (!data)
-        return fail(data.error());
-    auto bytes = m_source->readUpTo(data->offset, data->length);
-    if (!bytes)
-        return fail(bytes.error());
-    return Resource{data->language, std::move(*bytes)};
 }
 
 } // namespace quorvane::icons

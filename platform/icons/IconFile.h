@@ -105,14 +105,6 @@ class IconFile {
     // The bytes that locateImage finds.
     Result<std::vector<std::uint8_t>> imageBytes(const IconDirEntry& entry) const;
 
-    // Any resource of a PE file by numeric type and id, in its first language: the data and
-    // the language. OutOfRange when there is none, NotIconFile for NE and ICO files.
-    struct Resource {
-        std::uint16_t language = 0;
-        std::vector<std::uint8_t> bytes;
-    };
-    Result<Resource> resource(std::uint16_t type, std::uint16_t id) const;
-
   private:
     explicit IconFile(const Source& source) : m_source(&source) {}
     static Result<IconFile> openPe(const Source& source, std::uint32_t peOffset);
@@ -126,7 +118,6 @@ class IconFile {
     struct DataExtent {
         std::uint64_t offset = 0; // in the file
         std::uint64_t length = 0; // as the data entry claims it
-        std::uint16_t language = 0;
     };
     // An id and where its entry leads: for PE the OffsetToData of the RT_ICON name entry, for
     // NE the position in m_neIcons.
@@ -145,8 +136,6 @@ class IconFile {
     Result<std::vector<std::uint8_t>> readDirectoryEntries(const DirectoryLevel& level) const;
     // The data of the first language under a name-level entry, at most maxBytes long.
     Result<DataExtent> firstLanguage(std::uint32_t subdirField, std::uint64_t maxBytes) const;
-    // The OffsetToData field of the id entry `id` in the directory at `level`; OutOfRange if none.
-    Result<std::uint32_t> findIdEntry(const DirectoryLevel& level, std::uint32_t id) const;
     Result<ResourceName> readPeName(std::uint32_t nameField) const;
     // The RT_ICON ids in order, first occurrence first, read once on the first image lookup.
     Result<const std::vector<IdEntry>*> iconIndex() const;

@@ -112,13 +112,6 @@ bool isPlainRgbaPng(std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
-Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size) {
-    auto source = thumbnailSource(file, index, size);
-    if (!source)
-        return fail(source.error());
-    return fitThumbnail(source->picture, size);
-}
-
 Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
                                                int size) {
     auto source = thumbnailSource(file, index, size);

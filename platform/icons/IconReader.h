@@ -28,13 +28,12 @@ Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int si
 std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFacts>>& images,
                                                 int size);
 
-// Icon n as a thumbnail no larger than size x size: the image chooseThumbnailImage picks, its
-// transparency as alpha, shrunk by area averaging in premultiplied alpha with its proportions
-// kept, never enlarged. OutOfRange past the count or for a group without usable images; the
-// image's own error when it cannot be read or decoded.
-Result<IconBitmap> thumbnailIcon(const IconFile& file, std::uint32_t index, int size);
-// The same thumbnail as a PNG file with alpha. A chosen image that is already an 8-bit RGBA PNG
-// within the size is given as it is, once it has decoded.
+// Icon n as a thumbnail no larger than size x size, a PNG file with alpha: the image
+// chooseThumbnailImage picks, its transparency as alpha, shrunk by area averaging in
+// premultiplied alpha with its proportions kept, never enlarged. A chosen image that is already
+// an 8-bit RGBA PNG within the size is given as it is, once it has decoded. OutOfRange past the
+// count or for a group without usable images; the image's own error when it cannot be read or
+// decoded.
 Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index, int size);
 
 } // namespace quorvane::icons

@@ -41,34 +41,27 @@ expected() {
 }
 blank() { convert -size 35x35 xc:white "$work/blank.png" && echo "$work/blank.png"; }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
-# The clipboard's image against a picture, pixel for pixel, within ten seconds (a sanitizer
-# build on a busy machine is slow).
-clipboard_is() {
-    for _ in $(seq 40); do
-        sleep 0.25
-        xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null && same "$work/clip.png" "$1" && return 0
-    done
-    return 1
-}
+# The clipboard's image against a picture, pixel for pixel. The checks wait up to ten seconds
+# for it: a sanitizer build on a busy machine is slow.
+clipboard_has() { xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null && same "$work/clip.png" "$1"; }
+clipboard_is() { eventually clipboard_has "$1"; }
 copy() { echo -n none | xclip -selection clipboard && xdotool key ctrl+c; }
 
-# Copies a rectangle of the client area (below the menu bar), as the screen shows it now, to
-# OUT; sets X and Y to the client area's place. xwininfo gives the window's absolute place
-# (xdotool would add the frame again); the client area is 128 high.
-screen_crop() { # screen_crop LEFT TOP WIDTH HEIGHT OUT
+# Sets X and Y to the screen place of the client area below the menu bar. xwininfo gives the
+# window's absolute place (xdotool would add the frame again); the client area is 128 high.
+client_origin() {
     read -r X Y H <<<"$(xwininfo -id "$main" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} /^ *Height/ {h = $2} END {print x, y, h}')"
     Y=$((Y + H - 128))
-    [ -z "${5:-}" ] || import -window root -crop "$3x$4+$((X + $1))+$((Y + $2))" +repage "$5"
+}
+# Copies a rectangle of the client area, as the screen shows it now, to OUT.
+screen_crop() { # screen_crop LEFT TOP WIDTH HEIGHT OUT
+    client_origin
+    import -window root -crop "$3x$4+$((X + $1))+$((Y + $2))" +repage "$5"
 }
 # The screen's picture area (35x35 at (70, 46)) against a picture; waits up to ten seconds.
-screen_shows() {
-    for _ in $(seq 40); do
-        screen_crop 70 46 35 35 "$work/screen.png" && same "$work/screen.png" "$1" && return 0
-        sleep 0.25
-    done
-    return 1
-}
+screen_has() { screen_crop 70 46 35 35 "$work/screen.png" && same "$work/screen.png" "$1"; }
+screen_shows() { eventually screen_has "$1"; }
 arrow_at=("2 91" "132 91")
 # Whether the screen draws the arrows: a shown arrow has its black glyph, a hidden one leaves
 # only the frame's light background at its place. Usage: arrows BACK FORWARD (shown|hidden).
@@ -83,7 +76,7 @@ arrows() {
 }
 click_arrow() { # 0 back, 1 forward, at its middle
     read -r left top <<<"${arrow_at[$1]}"
-    screen_crop 0 0 0 0
+    client_origin
     xdotool mousemove $((X + left + 17)) $((Y + top + 17)) click 1
     sleep 0.3
 }

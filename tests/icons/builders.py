@@ -7,6 +7,7 @@ usage: builders.py DIR  (writes the bombs into DIR)"""
 import struct
 import sys
 import zlib
+from pathlib import Path
 
 RVA = 0x1000  # where the resource section is mapped
 
@@ -18,9 +19,7 @@ def le(fmt, *values):
 def dib(pixels, w, h, bits=32, header=40, bitfields=False, alpha=True, mask=None):
     """An icon DIB: header, colour table of the picture's colours (indexed depths), colour rows
     bottom-up and the AND mask (mask=False leaves it out)."""
-    palette = []
-    for p in pixels if bits <= 8 else []:
-        palette += [p & 0xFFFFFF] if p & 0xFFFFFF not in palette else []
+    palette = list(dict.fromkeys(p & 0xFFFFFF for p in pixels)) if bits <= 8 else []
     palette += [0] * ((1 << bits) - len(palette) if bits <= 8 else 0)
     if header == 12:  # BITMAPCOREHEADER; the height counts the mask too
         out = le("IHHHH", 12, w, 2 * h, 1, bits)
@@ -56,21 +55,18 @@ def dib(pixels, w, h, bits=32, header=40, bitfields=False, alpha=True, mask=None
     return out + (rows(1, mask or [0] * (w * h)) if mask is not False else b"")
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+def png_file(w, h, colour_type, rows, level=-1):
+    """An 8-bit PNG of the given colour type whose IDAT holds `rows` (filter bytes included)."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, colour_type, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, level)) + chunk(b"IEND", b""))
 
 
 def png(pixels, w, h):
     """An 8-bit RGBA PNG."""
-    rows = b"".join(b"\0" + b"".join(struct.pack(">I", (p << 8 | p >> 24) & 0xFFFFFFFF)
-                                     for p in pixels[y * w:(y + 1) * w]) for y in range(h))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+    return png_file(w, h, 6, b"".join(b"\0" + b"".join(struct.pack(">I", (p << 8 | p >> 24) & 0xFFFFFFFF)
+                                                       for p in pixels[y * w:(y + 1) * w]) for y in range(h)))
 
 
 def flat(colour, w=32, h=None, bits=32, id=1, as_png=False):
@@ -117,23 +113,22 @@ def pe(resources):
         named = sum(isinstance(k, str) for k in keys)
         section.extend(le("IIHHHH", 0, 0, 0, 0, named, len(keys) - named) + bytes(8 * len(keys)))
         for i, key in enumerate(keys):
-            if isinstance(key, str):  # a counted UTF-16 string
-                key = 0x80000000 | len(section)
-                section.extend(le("H", len(keys[i])) + keys[i].encode("utf-16-le"))
-                section.extend(bytes(-len(section) % 4))
-            child = node[keys[i]]
+            name = key
+            if isinstance(key, str):  # a counted UTF-16 string, padded to 32 bits
+                name = 0x80000000 | len(section)
+                section.extend(le("H", len(key)) + key.encode("utf-16-le") + bytes(-(2 + 2 * len(key)) % 4))
+            child = node[key]
             section[at + 16 + 8 * i:at + 24 + 8 * i] = le(
-                "II", key, write(child) | (0 if isinstance(child, bytes) else 0x80000000))
+                "II", name, write(child) | (0 if isinstance(child, bytes) else 0x80000000))
         return at
 
     write(tree)
     out = bytearray(0x200)  # DOS header, PE header, optional header, one section header
-    for at, fmt, value in [(0, "H", 0x5A4D), (0x3C, "I", 0x40), (0x40, "I", 0x4550),
-                           (0x44, "HH", (0x14C, 1)), (0x54, "HH", (224, 0x2102)), (0x58, "H", 0x10B),
-                           (0x58 + 92, "I", 16),
-                           (0x58 + 112, "II", (RVA, len(section))), (0x138, "8s", b".rsrc"),
-                           (0x140, "IIII", (len(section), RVA, len(section), 0x200))]:
-        struct.pack_into("<" + fmt, out, at, *(value if isinstance(value, tuple) else (value,)))
+    for at, fmt, *values in [(0, "H", 0x5A4D), (0x3C, "I", 0x40), (0x40, "I", 0x4550),
+                             (0x44, "HH", 0x14C, 1), (0x54, "HH", 224, 0x2102), (0x58, "H", 0x10B),
+                             (0x58 + 92, "I", 16), (0x58 + 112, "II", RVA, len(section)),
+                             (0x138, "8s", b".rsrc"), (0x140, "IIII", len(section), RVA, len(section), 0x200)]:
+        struct.pack_into("<" + fmt, out, at, *values)
     return bytes(out + section)
 
 
@@ -162,8 +157,7 @@ def bombs():
         return (le("HHH", 0, 1, count) + le("BBBBHHII", 32, 32, 0, 0, 1, 32, claimed, 0) * count).ljust(size, b"\0")
 
     def grey_png(w, h, rows):  # a header claiming WxH, data for `rows` rows of zeros
-        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 0, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(bytes(rows * (w + 1)), 9)) + chunk(b"IEND", b""))
+        return png_file(w, h, 0, bytes(rows * (w + 1)), 9)
 
     big, small = flat(0xFF336699, 256), flat(0xFF336699, 16)
     big = (0, 0) + big[2:]
@@ -179,5 +173,4 @@ def bombs():
 
 if __name__ == "__main__":
     for name, data in bombs().items():
-        with open(f"{sys.argv[1]}/{name}", "wb") as out:
-            out.write(data)
+        (Path(sys.argv[1]) / name).write_bytes(data)

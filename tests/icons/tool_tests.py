@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from pathlib import Path
 
 import builders as b
 
@@ -45,8 +46,8 @@ def premultiplied_rgba(image):
 
 
 def rgb(colour):
-    """An opaque 0xAARRGGBB colour as the 8-bit RGB of a rendered pixel; None stays None."""
-    return None if colour is None else bytes([colour >> 16 & 255, colour >> 8 & 255, colour & 255])
+    """An opaque 0xAARRGGBB colour as the 8-bit RGB of a rendered pixel."""
+    return bytes([colour >> 16 & 255, colour >> 8 & 255, colour & 255])
 
 
 def patched(data, at, fmt, value):
@@ -68,8 +69,7 @@ class InADirectory(unittest.TestCase):
         return os.path.join(self.dir, name)
 
     def file(self, name, data):
-        with open(self.at(name), "wb") as out:
-            out.write(data)
+        Path(self.at(name)).write_bytes(data)
         return self.at(name)
 
     def rendered(self, data, index=0):
@@ -102,7 +102,7 @@ class Reader(InADirectory):
                 ("PE without resources", b.pe([]), 0, gone),
                 ("PE with strings only", b.pe([(6, 1, 0, bytes(8))]), 0, gone),
                 ("NE", ne, 1, rgb(red)),
-                ("NE font", b.read(FONTS + "/coure.fon"), 0, gone),
+                ("NE font", Path(FONTS + "/coure.fon").read_bytes(), 0, gone),
                 ("a cursor", b.ico([b.flat(red)], 2), 0, gone),
                 ("ico of no images", b.ico([]), 0, gone),
                 ("DOS program", b"MZ" + bytes(126), 0, gone),
@@ -191,8 +191,7 @@ class Reader(InADirectory):
 
         def thumbnail(path, size):  # width, height and the first pixel as RGBA
             self.assertEqual(tool("thumbnail", "-s", str(size), path, self.at("t.png"))[0], 0)
-            with open(self.at("t.png"), "rb") as png:
-                w, h = struct.unpack(">II", png.read()[16:24])
+            w, h = struct.unpack(">II", Path(self.at("t.png")).read_bytes()[16:24])
             return w, h, subprocess.run(["convert", self.at("t.png"), "-depth", "8", "rgba:-"],
                                         capture_output=True).stdout
         # A colour each. A paletted PNG (8 bits in its entry) comes before a 24-bit DIB of its
@@ -280,9 +279,9 @@ class Tool(InADirectory):
         # group directory is long; and it reads back as one icon.
         subprocess.run(["wrestool", "-x", "--type=14", "--name=1", "-o", self.at("theirs.ico"),
                         shell32], check=True)
-        group = b.read(self.at("all/2-1.ico"))
+        group = Path(self.at("all/2-1.ico")).read_bytes()
         self.assertGreater(len(group), 20000)
-        self.assertEqual(b.read(self.at("theirs.ico"))[:len(group)], group)
+        self.assertEqual(Path(self.at("theirs.ico")).read_bytes()[:len(group)], group)
         self.assertEqual(tool("count", self.at("all/2-1.ico")), (0, "1\n"))
 
     def test_failures_say_why_and_leave_no_file(self):
@@ -311,7 +310,8 @@ class Tool(InADirectory):
         # (A file renamed over /dev/null once replaced the device.)
         os.symlink(self.file("real.png", b"old"), self.at("link.png"))
         self.assertEqual(tool("render", STUB, "0", self.at("link.png"))[0], 0)
-        self.assertEqual((os.path.islink(self.at("link.png")), b.read(self.at("real.png"))[:4]), (True, b"\x89PNG"))
+        self.assertTrue(os.path.islink(self.at("link.png")))
+        self.assertEqual(Path(self.at("real.png")).read_bytes()[:4], b"\x89PNG")
         os.mkfifo(self.at("pipe"))
         reader = subprocess.Popen(["timeout", "10", "cat", self.at("pipe")], stdout=subprocess.PIPE)
         self.assertEqual(tool("extract", STUB, "0", self.at("pipe"))[0], 0)
@@ -327,7 +327,7 @@ class RealFiles(InADirectory):
         kinds = {"icons": 0, "fonts": 0, "ico": 0}
         for path in files:
             ours = [str(icon.get("name", icon.get("id"))) for icon in listed(path)]
-            if b.read(path)[:4] == b"\0\0\1\0":
+            if Path(path).read_bytes()[:4] == b"\0\0\1\0":
                 kinds["ico"] += 1
                 self.assertEqual(len(ours), 1, path)  # wrestool reads no .ico: one icon each
                 continue

@@ -12,8 +12,6 @@ inline const std::string kWineDir = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windo
 inline const std::string kWineFontsDir = "/usr/share/wine/fonts";
 inline const std::string kNsisDir = "/usr/share/nsis";
 
-// Every regular file in a directory, sorted; empty when the directory is missing.
-std::vector<std::string> filesIn(const std::string& dir);
 std::vector<std::uint8_t> readWholeFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

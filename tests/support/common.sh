@@ -31,6 +31,8 @@ start_x() {
         sleep 1
     fi
 }
+# Whether COMMAND… succeeds within ten seconds, tried every quarter of a second.
+eventually() { for _ in $(seq 40); do "$@" && return 0; sleep 0.25; done; return 1; }
 # The first visible window that matches, waiting up to 20 s.
 window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
 # Whether no visible window matches within ten seconds.

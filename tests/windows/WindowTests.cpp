@@ -36,6 +36,7 @@ using about::frmAbout;
 using browser::frmQuorvane;
 
 namespace {
+
 const QString kSevenIcons = QString::fromStdString(kWineDir + "/user32.dll");
 
 class MainWindow : public ::testing::Test {
@@ -144,12 +145,11 @@ class AboutWindow : public ::testing::Test {
         EXPECT_EQ(frmAbout::loaded(), nullptr);
     }
 
-    std::uint64_t totalMemory = 268435456;
     int memoryReads = 0;
     // No registry entries: the system information button reaches its message.
     WindowSeams seams{
         {.localMachine = [](const QString&) { return std::optional<platform::RegistryKey>(); },
-         .totalPhysicalMemory = [this] { return ++memoryReads, totalMemory; }}};
+         .totalPhysicalMemory = [this] { return ++memoryReads, std::uint64_t(256) << 20; }}};
 };
 
 const QString kMsinfo = QStringLiteral("software\\microsoft\\shared tools\\msinfo");

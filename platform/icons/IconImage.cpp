@@ -202,6 +202,8 @@ bool decodeColourRows(const ByteReader& rows, std::uint64_t stride, const DibLay
                 anyAlpha = anyAlpha || (out[x] >> 24) != 0;
                 break;
             }
+            default: // readDibHeader lets no other depth through
+                break;
             }
         }
     }

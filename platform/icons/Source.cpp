@@ -36,7 +36,7 @@ bool MemorySource::readInto(std::uint64_t offset, std::span<std::uint8_t> out) c
 }
 
 Result<std::unique_ptr<FileSource>> FileSource::open(const std::string& path) {
-    struct stat before {};
+    struct stat before{};
     if (::stat(path.c_str(), &before) != 0)
         return fail(errno == ENOENT || errno == ENOTDIR ? IconError::NotFound
                                                         : IconError::Unreadable);
@@ -46,7 +46,7 @@ Result<std::unique_ptr<FileSource>> FileSource::open(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return fail(errno == ENOENT ? IconError::NotFound : IconError::Unreadable);
-    struct stat after {};
+    struct stat after{};
     // The path may have been replaced between stat and open.
     if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode)) {
         ::close(fd);

@@ -43,5 +43,5 @@ DISPLAY=$outer xdotool key ctrl+c
 eventually copied || copy_failed=1
 DISPLAY=$outer import -window root "$2/wayland.png" # before any verdict, for the artifacts
 [ -z "${copy_failed:-}" ] || fail "Ctrl+C put no 35x35 picture on the clipboard"
-[ "$(convert "$work/clip.png" -format '%[fx:minima]' info:)" = 1 ] || fail "the copied picture is not all white"
+[ "$(magick "$work/clip.png" -format '%[fx:minima]' info:)" = 1 ] || fail "the copied picture is not all white"
 echo "wayland: 1 passed, 0 failed"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from BUILD (the "package" preset's build) and checks it as Debian
 # would: lintian finds no error and no warning, and hardening-check passes on every binary.
-# Then installs it with apt into a fresh minimal Debian 12 root (debootstrap), with the
-# packages it depends on and nothing they only recommend, and starts it there on a real X
+# Then installs it with apt into a fresh minimal root of the Debian release it was built on
+# (debootstrap), with the packages it depends on and nothing they only recommend, and starts it there on a real X
 # server of the host's: its window must look exactly as the window of the program in BUILD,
 # its help must open in the viewer, the tool must read a real file and its manual page must
 # show. Needs root (chroot) and Debian's package archive (QUORVANE_DEBIAN_MIRROR).
@@ -35,13 +35,16 @@ hardening-check --quiet --nocfprotection --nofortify "$work/contents/usr/bin/quo
     fail "hardening-check on quorvane-icons"
 [ "$(grep -c '"command"' "$build/compile_commands.json")" = "$(grep '"command"' "$build/compile_commands.json" |
     grep -c -- '-D_FORTIFY_SOURCE=3 .*-O2\|-O2 .*-D_FORTIFY_SOURCE=3')" ] || fail "not every file was built with fortify"
-debootstrap --variant=minbase bookworm "$root" "${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}" >"$work/apt.log" 2>&1 ||
+# The release this machine runs: the package depends on its libraries.
+release=$(sed -n "s/^VERSION_CODENAME=//p" /etc/os-release)
+debootstrap --variant=minbase "$release" "$root" "${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}" >"$work/apt.log" 2>&1 ||
     { tail -n 20 "$work/apt.log" >&2; fail "debootstrap"; }
 cp "$deb" "$root/tmp/quorvane.deb"
 cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$root/tmp/"
 in_root 'apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends /tmp/quorvane.deb'
 check_program_dir "$root"
-[ "$(chroot "$root" /usr/bin/quorvane-icons count /tmp/shell32.dll)" = 184 ] || fail "the packaged tool"
+[ "$(chroot "$root" /usr/bin/quorvane-icons count /tmp/shell32.dll)" = "$(icon_groups "$root/tmp/shell32.dll")" ] ||
+    fail "the packaged tool"
 grep -qx 'TryExec=/usr/bin/quorvane-icons' "$root/usr/share/thumbnailers/quorvane.thumbnailer" ||
     fail "the packaged thumbnailer entry"
 in_root 'DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends man-db'

@@ -4,6 +4,8 @@
 # may define on_exit for more.
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# ImageMagick 7 names its command magick; version 6 has convert.
+if ! command -v magick >/dev/null; then magick() { convert "$@"; }; fi
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -39,6 +41,9 @@ window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
 gone() { for _ in $(seq 40); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.25; done; return 1; }
 # Whether process PID ends within ten seconds.
 ends() { for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done; return 1; }
+
+# How many icon groups icoutils' wrestool finds in FILE (it lists a group once a language).
+icon_groups() { wrestool -l --type=14 "$1" | awk '{print $2}' | sort -u | wc -l; }
 
 # The program directory under ROOT/usr: the program with its help file beside it, and the
 # command in bin/ a link to it.

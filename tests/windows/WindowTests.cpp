@@ -37,7 +37,8 @@ using browser::frmQuorvane;
 
 namespace {
 
-const QString kSevenIcons = QString::fromStdString(kWineDir + "/user32.dll");
+// A library with several icons.
+const QString kSeveralIcons = QString::fromStdString(kWineDir + "/user32.dll");
 
 class MainWindow : public ::testing::Test {
   protected:
@@ -202,14 +203,14 @@ TEST_F(MainWindow, OpeningCancellingFilesWithoutIconsAndCountsThatOverflow) {
     EXPECT_EQ(seams.dialogs[0].initialDirectory, dir.path());
     // Confirming moves the current directory to the file's folder; the next dialog starts
     // there, with the file name kept. Cancelling then changes nothing.
-    open(kSevenIcons);
+    open(kSeveralIcons);
     step(1);
     const QImage picture = form->pctIcon->Image();
     open({});
     EXPECT_EQ(std::pair(seams.dialogs.back().initialDirectory, seams.dialogs.back().fileName),
-              std::pair(QString::fromStdString(kWineDir), kSevenIcons));
+              std::pair(QString::fromStdString(kWineDir), kSeveralIcons));
     EXPECT_EQ(std::pair(QDir::currentPath(), basQuorvane::IconFilePath),
-              std::pair(QString::fromStdString(kWineDir), kSevenIcons));
+              std::pair(QString::fromStdString(kWineDir), kSeveralIcons));
     EXPECT_EQ(seen(), std::tuple(1, true, true, QStringList()));
     EXPECT_EQ(form->pctIcon->Image(), picture);
     // A file without icons gets the message; a count above 32767 overflows the 16-bit count:
@@ -224,18 +225,19 @@ TEST_F(MainWindow, OpeningCancellingFilesWithoutIconsAndCountsThatOverflow) {
     QImage white(35, 35, QImage::Format_RGB32);
     white.fill(Qt::white);
     for (const QString& path : {QString::fromStdString(kWineFontsDir + "/coure.fon"), text, many}) {
-        open(kSevenIcons);
+        open(kSeveralIcons);
         step(1);
         seen();
+        const std::int16_t several = basQuorvane::IconCount;
         open(path);
         const QStringList messages =
             path == many ? QStringList() : QStringList{"このファイルはアイコンを持っていません。"};
         EXPECT_EQ(seen(), std::tuple(1, false, false, messages));
-        EXPECT_EQ(basQuorvane::IconCount, path == many ? 7 : 0);
+        EXPECT_EQ(basQuorvane::IconCount, path == many ? several : 0);
         EXPECT_EQ(form->pctIcon->Image(), white);
     }
     // An index overflow in a step reaches the event dispatch's message; what ran stays done.
-    open(kSevenIcons);
+    open(kSeveralIcons);
     basQuorvane::IconIndex = 32767;
     step(1);
     EXPECT_EQ(seen(), std::tuple(32767, true, true,
@@ -295,11 +297,15 @@ TEST_F(MainWindow, TabSkipsHiddenArrowsAndEnterPressesTheFocusedButton) {
         }
         return names;
     };
-    open(QString::fromStdString(kWineDir + "/winecfg.exe")); // two icons
+    open(kSeveralIcons);
     EXPECT_EQ(focusChain(), (QStringList{"cmdButton1", "cmdButton2", "cmdArrow1", "pctIcon"}));
-    form->cmdArrow(1)->setFocus();
-    QTest::keyClick(form->cmdArrow(1), Qt::Key_Return);
-    EXPECT_EQ(seen(), std::tuple(1, true, false, QStringList()));
+    const int last = basQuorvane::IconCount - 1;
+    ASSERT_GT(last, 0);
+    for (int i = 0; i < last; ++i) {
+        form->cmdArrow(1)->setFocus();
+        QTest::keyClick(form->cmdArrow(1), Qt::Key_Return);
+    }
+    EXPECT_EQ(seen(), std::tuple(last, true, false, QStringList()));
     EXPECT_EQ(focusChain(), (QStringList{"cmdButton1", "cmdButton2", "cmdArrow0", "pctIcon"}));
 }
 

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Runs the README's two commands, exactly as the README writes them, on a fresh Debian 12
-# machine: a minimal root made with debootstrap, holding the committed tree (git archive HEAD).
-# The first command must build the program and show its window on an X server of the host's
-# (which the check then ends with Alt+X); the second must build and pass every test. Prints the
-# time each command took. Needs root and Debian's package archive; takes half an hour or more.
-# Usage: tools/dev/check-fresh-machine.sh [WORK_DIR]
+# Runs the README's two commands, exactly as the README writes them, on a fresh Debian machine
+# of the given release: a minimal root made with debootstrap, holding the committed tree (git
+# archive HEAD). The first command must build the program and show its window on an X server
+# of the host's (which the check then ends with Alt+X); the second must build and pass every
+# test. Prints the time each command took. Needs root and Debian's package archive; takes half
+# an hour or more.
+# Usage: tools/dev/check-fresh-machine.sh RELEASE [WORK_DIR]
+#   RELEASE: bookworm (Debian 12) or trixie (Debian 13).
 #   WORK_DIR keeps the root and the logs (default: a new temporary folder).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
+usage() { echo "usage: check-fresh-machine.sh bookworm|trixie [WORK_DIR]" >&2; exit 2; }
+release=${1:-}
+case "$release" in bookworm | trixie) ;; *) usage ;; esac
 [ "$(id -u)" = 0 ] || { echo "check-fresh-machine: needs root (debootstrap, chroot)" >&2; exit 2; }
-work=${1:-$(mktemp -d)}
+work=${2:-$(mktemp -d)}
 mkdir -p "$work"
 root=$work/root
 mirror=${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -25,9 +30,9 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 mapfile -t commands < <(awk '/^```sh$/ {inside = 1; next} /^```$/ {exit} inside' "$repo/README.md" | head -n 2)
 [ ${#commands[@]} = 2 ] || fail "the README does not start with two commands"
 
-echo "== a fresh Debian 12 root in $root"
+echo "== a fresh $release root in $root"
 [ -d "$root" ] && fail "$root exists already; give an empty WORK_DIR"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+debootstrap --variant=minbase "$release" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
     { tail -n 20 "$work/debootstrap.log" >&2; fail "debootstrap"; }
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
@@ -73,4 +78,4 @@ in_root "${commands[1]}" "$work/second.log" || { tail -n 40 "$work/second.log" >
 second_seconds=$(($(date +%s) - start))
 grep -E 'tests passed|passed, [0-9]+ failed|clang-tidy:|stat::' "$work/second.log" || true
 echo "the second command passed in ${second_seconds} s (log: $work/second.log)"
-echo "fresh machine: 2 passed, 0 failed"
+echo "fresh $release machine: 2 passed, 0 failed"

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build}
 # The database holds the compiler's own flags: clang does not know all of gcc's warnings, and
 # -Werror is the compiler's business, not the linter's.
-run-clang-tidy -p "$build" -j "$(nproc)" -quiet \
+run-clang-tidy-19 -p "$build" -j "$(nproc)" -quiet \
     -extra-arg=-Wno-unknown-warning-option -extra-arg=-Wno-error \
     "^$PWD/(app|browser|about|platform|tools|tests|bench|fuzz)/.*\.cpp\$" >"$build/clang-tidy.log" 2>&1 ||
     {

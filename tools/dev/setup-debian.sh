@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Installs everything that building, running and testing Quorvane needs on Debian 12.
+# Installs everything that building, running and testing Quorvane needs on Debian 12 (bookworm)
+# or 13 (trixie): every package name here exists in both releases.
 set -euo pipefail
+release=$(sed -n "s/^VERSION_CODENAME=//p" /etc/os-release)
+case "$release" in
+bookworm | trixie) ;;
+*) echo "setup-debian: tested on Debian 12 (bookworm) and 13 (trixie), not on '$release'; trying anyway" >&2 ;;
+esac
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 packages=(
     # build
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build g++ clang libclang-rt-dev pkg-config
     libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n qt6-l10n-tools
@@ -24,8 +30,8 @@ packages=(
     at-spi2-core python3-pyatspi dbus
     # a thumbnail service and file manager, for the thumbnailer's test and screenshot
     tumbler thunar libglib2.0-bin shared-mime-info
-    # linters
-    clang-format clang-tidy shellcheck
+    # linters, at the version that both releases carry, so that their verdict is the same on both
+    clang-format-19 clang-tidy-19 shellcheck
     # benchmarks
     hyperfine valgrind dbus time python3 icoextract
 )

@@ -10,7 +10,7 @@ jobs=$(nproc)
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-60}
 
 echo "== formatting and shell scripts"
-tools/dev/sources.sh '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+tools/dev/sources.sh '*.cpp' '*.h' | xargs -0 clang-format-19 --dry-run -Werror
 tools/dev/sources.sh '*.sh' | xargs -0 shellcheck
 
 echo "== build and test"

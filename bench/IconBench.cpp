@@ -58,7 +58,7 @@ void pngIconFromFile(benchmark::State& state) {
                 png = e;
         auto bytes = file->imageBytes(png);
         auto bitmap = decodeImage(*bytes);
-        auto icon = scaleToIconSize(*bitmap);
+        auto icon = *scaleTo(*bitmap, kIconSize, kIconSize);
         drawIconBitmap(Surface{pixels.data(), 35, 35, 35}, 2, 2, icon);
         benchmark::DoNotOptimize(pixels.data());
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures every quorvane-icons command, as a whole process, on the largest real file and on
-# each file that claims more than it holds (tests/icons/builders.py): exit status, time and
-# peak resident memory (/usr/bin/time). Prints Markdown for docs/performance.md.
+# each hostile file that tests/icons/builders.py writes: exit status, time and peak resident
+# memory (/usr/bin/time). Prints Markdown for docs/performance.md.
 # Usage: bench/run-budget-bench.sh [OTHER_TOOL]  (OTHER_TOOL: a second build to measure beside)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,30 +14,35 @@ trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 tests/icons/builders.py "$work"
 files=(/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll "$work"/*)
 
-# One cell: "exit status, seconds, MiB" of TOOL ARGS…, its output thrown away.
+# One cell: "exit status, seconds, MiB" of TOOL ARGS…, its output thrown away; a run past
+# 60 s is stopped (status 124).
 cell() {
-    local tool=$1 status
+    local tool=$1 status=0
     shift
-    status=0
     ulimit -v 8388608 # 8 GiB, so that an unbounded build fails instead of taking the machine
-    /usr/bin/time -f '%e %M' -o "$work/.time" "$tool" "$@" >/dev/null 2>&1 || status=$?
+    /usr/bin/time -f '%e %M' -o "$work/.time" timeout 60 "$tool" "$@" >/dev/null 2>&1 || status=$?
+    rm -rf "$work/.out.png" "$work/.out.ico" "$work/.all"
     awk -v s="$status" 'END {printf "%s, %.2f s, %.1f MiB", s, $1, $2 / 1024}' "$work/.time"
 }
 
+# A file's row: every command, render and extract on its last icon.
 row() {
-    local tool=$1 f=$2 index=0
-    [ "$(basename "$f")" = pe-65535-groups ] && index=65534
-    printf '| %s | %s | %s | %s | %s | %s |\n' "$(basename "$f")" "$(stat -c %s "$f")" \
-        "$(cell "$tool" count "$f")" "$(cell "$tool" list "$f")" \
-        "$(cell "$tool" render "$f" "$index" "$work/.out.png")" \
-        "$(cell "$tool" extract "$f" "$index" "$work/.out.ico")"
+    local tool=$1 f=$2 last
+    last=$(($("$tool" count "$f") - 1))
+    [ "$last" -ge 0 ] || last=0
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(basename "$f")" "$(stat -c %s "$f")" \
+        "$(cell "$tool" count "$f")" "$(cell "$tool" list "$f")" "$(cell "$tool" list --json "$f")" \
+        "$(cell "$tool" render "$f" "$last" "$work/.out.png")" \
+        "$(cell "$tool" extract "$f" "$last" "$work/.out.ico")" \
+        "$(cell "$tool" extract --all "$f" "$work/.all")" \
+        "$(cell "$tool" thumbnail -s 256 "$f" "$work/.out.png")"
 }
 
 for tool in build-bench/bin/quorvane-icons $other; do
     echo "#### \`$tool\` (exit status, time, peak memory)"
     echo
-    echo "| file | bytes | count | list | render | extract |"
-    echo "|---|---|---|---|---|---|"
+    echo "| file | bytes | count | list | list --json | render | extract | extract --all | thumbnail |"
+    echo "|---|---|---|---|---|---|---|---|---|"
     for f in "${files[@]}"; do
         [ -f "$f" ] && row "$tool" "$f"
     done

@@ -4,6 +4,9 @@
 #include "IconExport.h"
 #include "IconImage.h"
 #include "IconReader.h"
+#include "Listing.h"
+
+#include <sstream>
 
 namespace quorvane::fuzz {
 namespace {
@@ -29,10 +32,12 @@ void readIcons(std::span<const std::uint8_t> bytes) {
         }
     });
     if (auto file = IconFile::open(source)) {
-        std::size_t listed = 0;
-        listGroups(*file, [&](const std::string& line) { listed += line.size(); });
+        std::ostringstream listing;
+        tool::writeListing(listing, "input", &*file, false);
+        tool::writeListing(listing, "input", &*file, true);
         std::uint64_t written = 0;
         eachIndex(file->groupCount(), [&](std::uint32_t i) {
+            (void)file->groupName(i);
             if (auto group = file->group(i))
                 (void)writeIco(*file, *group, [&](std::span<const std::uint8_t> out) {
                     written += out.size();
@@ -43,7 +48,8 @@ void readIcons(std::span<const std::uint8_t> bytes) {
     // The same bytes as a lone image, as an .ico entry or RT_ICON resource would hold it.
     if (auto image = decodeImage(bytes)) {
         std::uint32_t pixels[35 * 35] = {};
-        drawIconBitmap(Surface{pixels, 35, 35, 35}, 2, 2, scaleToIconSize(*image));
+        if (auto icon = scaleTo(*image, kIconSize, kIconSize))
+            drawIconBitmap(Surface{pixels, 35, 35, 35}, 2, 2, *icon);
     }
 }
 

@@ -23,16 +23,6 @@ constexpr std::uint64_t kImageHeadBytes = 16;
 // The pieces in which extract copies an image.
 constexpr std::size_t kCopyBytes = 64u << 10;
 
-std::string describeImage(const IconDirEntry& entry, const Result<ImageFacts>& facts) {
-    std::string line = std::to_string(entry.width()) + "x" + std::to_string(entry.height());
-    if (!facts)
-        return line + " " + std::to_string(entry.wBitCount) + "bpp missing (" +
-               describe(facts.error()) + ")";
-    return line + " " + std::to_string(facts->bitCount) + "bpp " +
-           (facts->format == ImageFormat::Png ? "PNG" : "DIB") + " " +
-           std::to_string(facts->length) + " bytes";
-}
-
 void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -72,8 +62,13 @@ void walkGroups(const IconFile& file, const std::function<void(const GroupListin
     std::uint64_t images = 0;
     const std::uint64_t maxImages = file.source().size() / GrpIconDirEntry::kSize;
     for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
-        GroupListing listing{
-            i, images <= maxImages ? file.group(i) : fail(IconError::TooLarge), {}};
+        GroupListing listing{i, {}, fail(IconError::TooLarge), {}};
+        if (images <= maxImages) {
+            auto name = file.groupName(i);
+            listing.group = name ? file.group(i) : fail(name.error());
+            if (name)
+                listing.name = std::move(*name);
+        }
         if (listing.group)
             images += listing.group->entries.size();
         if (listing.group && images > maxImages)
@@ -92,25 +87,6 @@ void walkGroups(const IconFile& file, const std::function<void(const GroupListin
         }
         visit(listing);
     }
-}
-
-void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line) {
-    walkGroups(file, [&](const GroupListing& listing) {
-        if (!listing.group) {
-            line(std::to_string(listing.index) + " ? (" + describe(listing.group.error()) + ")");
-            return;
-        }
-        const IconGroup& group = *listing.group;
-        std::string text = std::to_string(listing.index) + ' ' +
-                           (group.name.isId ? group.name.text() : '"' + group.name.name + '"');
-        const char* separator = " ";
-        for (std::size_t k = 0; k < group.entries.size(); ++k) {
-            text += separator;
-            separator = ", ";
-            text += describeImage(group.entries[k], listing.images[k]);
-        }
-        line(text);
-    });
 }
 
 std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
@@ -133,11 +109,11 @@ std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
     return head;
 }
 
-Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,
-                      std::size_t* failedImage) {
-    std::vector<ImageLocation> locations;
-    locations.reserve(group.entries.size());
-    std::uint64_t total = 0;
+Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group, std::size_t* failedImage) {
+    IcoPlan plan;
+    plan.images.reserve(group.entries.size());
+    plan.size = IconDir::kSize + std::uint64_t(IconDirEntryRecord::kSize) * group.entries.size();
+    std::uint64_t images = 0;
     for (std::size_t i = 0; i < group.entries.size(); ++i) {
         auto location = file.locateImage(group.entries[i]);
         if (!location) {
@@ -145,21 +121,32 @@ Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSi
                 *failedImage = i;
             return fail(location.error());
         }
-        total += location->length;
-        if (total > kMaxGroupBytes)
+        images += location->length;
+        if (images > kMaxGroupBytes)
             return fail(IconError::TooLarge);
-        locations.push_back(*location);
+        plan.images.push_back(*location);
     }
+    plan.size += images;
+    return plan;
+}
+
+Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,
+                      std::size_t* failedImage) {
+    auto plan = planIco(file, group, failedImage);
+    if (!plan)
+        return fail(plan.error());
     std::vector<std::uint64_t> lengths;
-    lengths.reserve(locations.size());
-    for (const ImageLocation& location : locations)
+    lengths.reserve(plan->images.size());
+    std::uint64_t largest = 1;
+    for (const ImageLocation& location : plan->images) {
         lengths.push_back(location.length);
+        largest = std::max(largest, location.length);
+    }
     const std::vector<std::uint8_t> head = icoDirectory(group.entries, lengths);
     if (!write(head))
         return fail(IconError::WriteFailed);
-    std::vector<std::uint8_t> piece(
-        std::min<std::uint64_t>(kCopyBytes, std::max<std::uint64_t>(total, 1)));
-    for (const ImageLocation& location : locations) {
+    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(kCopyBytes, largest));
+    for (const ImageLocation& location : plan->images) {
         for (std::uint64_t done = 0; done < location.length;) {
             const std::size_t n = std::min<std::size_t>(piece.size(), location.length - done);
             std::span<std::uint8_t> part(piece.data(), n);

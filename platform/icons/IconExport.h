@@ -1,5 +1,5 @@
 // The walks that quorvane-icons makes over a file's groups, here so that the fuzzer reaches them
-// too: a line for every group and image, and one group written out as an .ico file.
+// too: the facts of every group and image, and one group written out as an .ico file.
 #pragma once
 
 #include "IconFile.h"
@@ -23,10 +23,11 @@ struct ImageFacts {
 };
 Result<ImageFacts> imageFacts(const IconFile& file, const IconDirEntry& entry);
 
-// One group as `list` walks it: its directory, or why it cannot be read, and the facts of each
-// of its images in directory order.
+// One group as `list` walks it: its name and directory, or why they cannot be read, and the
+// facts of each of its images in directory order.
 struct GroupListing {
     std::uint32_t index = 0;
+    ResourceName name;
     Result<IconGroup> group;
     std::vector<Result<ImageFacts>> images;
 };
@@ -35,11 +36,6 @@ struct GroupListing {
 // 14-byte directory entry each, so that groups sharing their directories cannot multiply the
 // work; a group past that bound comes as TooLarge. Each image id is read once.
 void walkGroups(const IconFile& file, const std::function<void(const GroupListing&)>& visit);
-
-// One line a group, as `list` prints it: the index, the id or the quoted name, then each image
-// as width x height, bits per pixel, DIB or PNG and its length; a group that walkGroups cannot
-// give is listed with the reason.
-void listGroups(const IconFile& file, const std::function<void(const std::string&)>& line);
 
 // An .ico file's directory: ICONDIR (type 1, or 2 for a cursor) and one ICONDIRENTRY an image,
 // for images that follow it in order with the given lengths (as many as entries).
@@ -50,10 +46,19 @@ std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
 // Receives output bytes; false when they cannot be written.
 using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
+// The .ico file that writeIco makes of a group: where each image lies, and the file's size.
+// TooLarge when the images add up past kMaxGroupBytes; the image's own error (its position in
+// *failedImage) when one is missing or too large.
+struct IcoPlan {
+    std::vector<ImageLocation> images;
+    std::uint64_t size = 0;
+};
+Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group,
+                        std::size_t* failedImage = nullptr);
+
 // Writes the group as an .ico file: ICONDIR, one ICONDIRENTRY an image, then the images byte
-// for byte, read in small pieces. Every image is located before anything is written: TooLarge
-// when they add up past kMaxGroupBytes, the image's own error (its position in *failedImage)
-// when one is missing or too large, WriteFailed when the sink refuses.
+// for byte, read in small pieces. Every image is located before anything is written, with the
+// errors of planIco; WriteFailed when the sink refuses.
 Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,
                       std::size_t* failedImage = nullptr);
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <queue>
 
 namespace quorvane::icons {
 namespace {
@@ -39,6 +41,20 @@ std::string utf16ToUtf8(const ByteReader& chars, std::size_t count) {
             out += static_cast<char>(0xF0 | (c >> 18));
             out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
             out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// An NE resource name: one byte a character, the byte the character's code.
+std::string latin1ToUtf8(std::span<const std::uint8_t> chars) {
+    std::string out;
+    for (std::uint8_t c : chars) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
@@ -203,7 +219,48 @@ Result<void> IconFile::readSections(std::uint64_t at, std::uint16_t count) {
                               *header.u32(ImageSectionHeader::SizeOfRawData),
                               *header.u32(ImageSectionHeader::PointerToRawData)});
     }
+    mapSections();
     return {};
+}
+
+// A sweep over the sections' start and end addresses: between two of them, of the sections
+// that are open the first in the table holds the addresses. Once done, finding an RVA takes a
+// binary search, however many sections a file claims.
+void IconFile::mapSections() {
+    struct Edge {
+        std::uint64_t at = 0;
+        bool opens = false;
+        std::uint32_t section = 0;
+    };
+    std::vector<Edge> edges;
+    edges.reserve(2 * m_sections.size());
+    for (std::uint32_t i = 0; i < m_sections.size(); ++i) {
+        const SectionRange& s = m_sections[i];
+        if (s.rawSize == 0)
+            continue;
+        edges.push_back({s.virtualAddress, true, i});
+        edges.push_back({std::uint64_t(s.virtualAddress) + s.rawSize, false, i});
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.at < b.at; });
+    std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, std::greater<>> open;
+    std::vector<bool> closed(m_sections.size(), false);
+    for (std::size_t e = 0; e < edges.size();) {
+        const std::uint64_t at = edges[e].at;
+        for (; e < edges.size() && edges[e].at == at; ++e) {
+            if (edges[e].opens)
+                open.push(edges[e].section);
+            else
+                closed[edges[e].section] = true;
+        }
+        while (!open.empty() && closed[open.top()])
+            open.pop();
+        if (open.empty() || e == edges.size())
+            continue;
+        if (!m_spans.empty() && m_spans.back().end == at && m_spans.back().section == open.top())
+            m_spans.back().end = edges[e].at;
+        else
+            m_spans.push_back({at, edges[e].at, open.top()});
+    }
 }
 
 Result<void> IconFile::findIconDirectories() {
@@ -232,7 +289,8 @@ Result<void> IconFile::findIconDirectories() {
         if (!level)
             return fail(level.error());
         // The whole entry array must be there for the count to be believed.
-        if (!rvaToOffset(std::uint64_t(m_resourceRva) + level->rel + ImageResourceDirectory::kSize,
+        if (level->entries > 0 &&
+            !rvaToOffset(std::uint64_t(m_resourceRva) + level->rel + ImageResourceDirectory::kSize,
                          std::uint64_t(level->entries) * Entry::kSize))
             return fail(IconError::Malformed);
         *slot = *level;
@@ -244,20 +302,21 @@ Result<void> IconFile::findIconDirectories() {
 // when withinFile, inside the file.
 Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t length,
                                             bool withinFile) const {
-    for (const SectionRange& s : m_sections) {
-        if (rva < s.virtualAddress)
-            continue;
-        std::uint64_t into = rva - s.virtualAddress;
-        if (into >= s.rawSize)
-            continue;
-        if (length > s.rawSize - into)
-            return fail(IconError::Malformed);
-        const std::uint64_t offset = std::uint64_t(s.rawOffset) + into;
-        if (withinFile && (offset > m_source->size() || length > m_source->size() - offset))
-            return fail(IconError::Malformed);
-        return offset;
-    }
-    return fail(IconError::Malformed);
+    auto span = std::upper_bound(m_spans.begin(), m_spans.end(), rva,
+                                 [](std::uint64_t a, const SectionSpan& s) { return a < s.begin; });
+    if (span == m_spans.begin())
+        return fail(IconError::Malformed);
+    --span;
+    if (rva >= span->end)
+        return fail(IconError::Malformed);
+    const SectionRange& s = m_sections[span->section];
+    const std::uint64_t into = rva - s.virtualAddress;
+    if (length > s.rawSize - into)
+        return fail(IconError::Malformed);
+    const std::uint64_t offset = std::uint64_t(s.rawOffset) + into;
+    if (withinFile && (offset > m_source->size() || length > m_source->size() - offset))
+        return fail(IconError::Malformed);
+    return offset;
 }
 
 Result<std::vector<std::uint8_t>> IconFile::readRva(std::uint64_t rva, std::uint64_t length) const {
@@ -280,6 +339,8 @@ Result<IconFile::DirectoryLevel> IconFile::readDirectoryHeader(std::uint32_t rel
 
 Result<std::vector<std::uint8_t>>
 IconFile::readDirectoryEntries(const DirectoryLevel& level) const {
+    if (level.entries == 0)
+        return std::vector<std::uint8_t>{}; // an empty directory may end its section
     return readRva(std::uint64_t(m_resourceRva) + level.rel + ImageResourceDirectory::kSize,
                    std::uint64_t(level.entries) * ImageResourceDirectoryEntry::kSize);
 }
@@ -336,12 +397,29 @@ Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
     if (!lengthBytes)
         return fail(lengthBytes.error());
     const std::uint16_t Length = *ByteReader(*lengthBytes).u16(0);
-    auto chars = readRva(at + ImageResourceDirStringU::NameString, std::uint64_t(Length) * 2);
+    const std::uint32_t units = std::min<std::uint32_t>(Length, kMaxNameUnits);
+    m_nameBytesRead += ImageResourceDirStringU::NameString + std::uint64_t(units) * 2;
+    if (m_nameBytesRead > m_source->size())
+        return fail(IconError::TooLarge);
+    auto chars = readRva(at + ImageResourceDirStringU::NameString, std::uint64_t(units) * 2);
     if (!chars)
         return fail(chars.error());
     name.isId = false;
-    name.name = utf16ToUtf8(ByteReader(*chars), Length);
+    name.name = utf16ToUtf8(ByteReader(*chars), units);
+    if (units < Length)
+        name.name += "\u2026";
     return name;
+}
+
+Result<IconFile::DirectoryEntry> IconFile::peGroupEntry(std::uint32_t index) const {
+    using Entry = ImageResourceDirectoryEntry;
+    auto bytes = readRva(std::uint64_t(m_resourceRva) + m_groupDir->rel +
+                             ImageResourceDirectory::kSize + std::uint64_t(index) * Entry::kSize,
+                         Entry::kSize);
+    if (!bytes)
+        return fail(bytes.error());
+    ByteReader entry(*bytes);
+    return DirectoryEntry{*entry.u32(Entry::Name), *entry.u32(Entry::OffsetToData)};
 }
 
 // NE: the header locates the resource table, whose RT_GROUP_ICON and RT_ICON types are kept.
@@ -412,7 +490,7 @@ Result<void> IconFile::readNeResourceTable(std::uint64_t tableAt) {
                 auto length = table.u8(r.rnID);
                 if (length) {
                     if (auto chars = table.sub(std::uint64_t(r.rnID) + 1, *length))
-                        r.name.name.assign(chars->bytes().begin(), chars->bytes().end());
+                        r.name.name = latin1ToUtf8(chars->bytes());
                 }
             }
             list->push_back(std::move(r));
@@ -453,10 +531,7 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
         auto entries = parseDirectory<IconDirEntryRecord>(ByteReader(*dir), idCount);
         if (!entries)
             return fail(entries.error());
-        IconGroup group;
-        group.name.id = 1;
-        group.entries = std::move(*entries);
-        return group;
+        return IconGroup{std::move(*entries)};
     }
     case FileKind::Ne: {
         const NeResource& r = m_neGroups[index];
@@ -466,21 +541,13 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
         auto entries = parseGroupDirectory(ByteReader(*bytes));
         if (!entries)
             return fail(entries.error());
-        return IconGroup{r.name, std::move(*entries)};
+        return IconGroup{std::move(*entries)};
     }
     case FileKind::Pe: {
-        using Entry = ImageResourceDirectoryEntry;
-        auto entryBytes =
-            readRva(std::uint64_t(m_resourceRva) + m_groupDir->rel + ImageResourceDirectory::kSize +
-                        std::uint64_t(index) * Entry::kSize,
-                    Entry::kSize);
-        if (!entryBytes)
-            return fail(entryBytes.error());
-        ByteReader entry(*entryBytes);
-        auto name = readPeName(*entry.u32(Entry::Name));
-        if (!name)
-            return fail(name.error());
-        auto data = firstLanguage(*entry.u32(Entry::OffsetToData), kMaxGroupDirectoryBytes);
+        auto entry = peGroupEntry(index);
+        if (!entry)
+            return fail(entry.error());
+        auto data = firstLanguage(entry->OffsetToData, kMaxGroupDirectoryBytes);
         if (!data)
             return fail(data.error());
         auto bytes = m_source->readUpTo(data->offset, data->length);
@@ -489,7 +556,25 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
         auto entries = parseGroupDirectory(ByteReader(*bytes));
         if (!entries)
             return fail(entries.error());
-        return IconGroup{std::move(*name), std::move(*entries)};
+        return IconGroup{std::move(*entries)};
+    }
+    }
+    return fail(IconError::Malformed);
+}
+
+Result<ResourceName> IconFile::groupName(std::uint32_t index) const {
+    if (index >= m_groupCount)
+        return fail(IconError::OutOfRange);
+    switch (m_kind) {
+    case FileKind::Ico:
+        return ResourceName{true, 1, {}};
+    case FileKind::Ne:
+        return m_neGroups[index].name;
+    case FileKind::Pe: {
+        auto entry = peGroupEntry(index);
+        if (!entry)
+            return fail(entry.error());
+        return readPeName(entry->Name);
     }
     }
     return fail(IconError::Malformed);

@@ -28,6 +28,10 @@ inline constexpr std::uint64_t kMaxGroupDirectoryBytes = 6 + 14 * kMaxGroupEntri
 inline constexpr std::uint64_t kMaxNeResourceTableBytes = 64u << 10;
 inline constexpr std::uint16_t kMaxNeAlignShift = 16;
 
+// A resource name: longer ones are cut to this many characters, and end in "…". Names in real
+// files are identifiers of a few dozen characters.
+inline constexpr std::uint32_t kMaxNameUnits = 256;
+
 enum class FileKind { Pe, Ne, Ico };
 
 struct ResourceName {
@@ -55,7 +59,6 @@ struct IconDirEntry {
 };
 
 struct IconGroup {
-    ResourceName name;
     std::vector<IconDirEntry> entries;
 };
 
@@ -92,10 +95,15 @@ class IconFile {
     std::uint32_t groupCount() const { return m_groupCount; }
     const Source& source() const { return *m_source; }
 
-    // The group's name and image directory, without the entries that the data does not hold;
+    // The group's image directory, without the entries that the data does not hold;
     // OutOfRange past the count, TooLarge for a directory of more than kMaxGroupEntries images,
     // Malformed when the resource tree does not lead to readable group data.
     Result<IconGroup> group(std::uint32_t index) const;
+    // The group's resource id or name. OutOfRange past the count, Malformed when the name lies
+    // outside the file. The names that one IconFile reads add up to at most the file's size
+    // (TooLarge past it): every group may name the same string, and reading it again and again
+    // must not cost more than the file holds.
+    Result<ResourceName> groupName(std::uint32_t index) const;
 
     // Where the image that a group entry names lies: for PE and NE the RT_ICON resource with
     // the entry's id (OutOfRange when there is none), for .ico the bytes at its offset. An
@@ -127,6 +135,7 @@ class IconFile {
     };
 
     Result<void> readSections(std::uint64_t at, std::uint16_t count);
+    void mapSections();
     Result<void> findIconDirectories();
     Result<void> readNeResourceTable(std::uint64_t tableAt);
     Result<std::uint64_t> rvaToOffset(std::uint64_t rva, std::uint64_t length,
@@ -137,6 +146,12 @@ class IconFile {
     // The data of the first language under a name-level entry, at most maxBytes long.
     Result<DataExtent> firstLanguage(std::uint32_t subdirField, std::uint64_t maxBytes) const;
     Result<ResourceName> readPeName(std::uint32_t nameField) const;
+    // The Name and OffsetToData fields of the group's entry in the RT_GROUP_ICON directory.
+    struct DirectoryEntry {
+        std::uint32_t Name = 0;
+        std::uint32_t OffsetToData = 0;
+    };
+    Result<DirectoryEntry> peGroupEntry(std::uint32_t index) const;
     // The RT_ICON ids in order, first occurrence first, read once on the first image lookup.
     Result<const std::vector<IdEntry>*> iconIndex() const;
     Result<std::uint32_t> findIcon(std::uint16_t id) const;
@@ -147,11 +162,21 @@ class IconFile {
 
     // PE
     std::vector<SectionRange> m_sections;
+    // Where RVAs lie: runs of addresses that do not overlap, sorted, each with the section that
+    // holds it. Where sections overlap, the one first in the section table holds the addresses,
+    // as the platform's own lookup finds it.
+    struct SectionSpan {
+        std::uint64_t begin = 0;
+        std::uint64_t end = 0;
+        std::uint32_t section = 0;
+    };
+    std::vector<SectionSpan> m_spans;
     std::uint32_t m_resourceRva = 0;
     std::optional<DirectoryLevel> m_groupDir;
     std::optional<DirectoryLevel> m_iconDir;
     // Not thread-safe: an IconFile serves one caller at a time.
     mutable std::optional<std::vector<IdEntry>> m_iconIndex;
+    mutable std::uint64_t m_nameBytesRead = 0;
 
     // NE
     std::vector<NeResource> m_neGroups;

@@ -2,12 +2,12 @@
 #include "IconImage.h"
 
 #include "ByteReader.h"
+#include "Png.h"
 #include "Records.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <png.h>
 
 namespace quorvane::icons {
 namespace {
@@ -15,7 +15,6 @@ namespace {
 using records::BitmapCoreHeader;
 using records::BitmapInfoHeader;
 
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint32_t kMaxColourTableEntries = 4096;
 
 std::uint32_t argb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
@@ -41,36 +40,6 @@ struct Channel {
         return static_cast<std::uint32_t>((field * 255 + max / 2) / max);
     }
 };
-
-Result<IconBitmap> decodePng(std::span<const std::uint8_t> bytes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-        return fail(IconError::Undecodable);
-    // The size comes from the header: an image beyond the budget is refused before a row of it
-    // is inflated.
-    Result<IconBitmap> bitmap = fail(IconError::TooLarge);
-    if (image.width <= std::uint32_t(kMaxImageSide) && image.height <= std::uint32_t(kMaxImageSide))
-        bitmap = IconBitmap::create(static_cast<int>(image.width), static_cast<int>(image.height));
-    if (!bitmap) {
-        png_image_free(&image);
-        return fail(bitmap.error());
-    }
-    // Straight into the pixels: BGRA bytes are 0xAARRGGBB words on a little-endian machine,
-    // ARGB bytes on a big-endian one.
-    image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
-    if (!png_image_finish_read(&image, nullptr, bitmap->writablePixels().data(), 0, nullptr)) {
-        png_image_free(&image);
-        return fail(IconError::Undecodable);
-    }
-    // The mask of a PNG icon follows its alpha: fully transparent pixels show the screen.
-    std::span<std::uint8_t> mask = bitmap->writableMask();
-    std::span<const std::uint32_t> pixels = bitmap->pixels();
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        mask[i] = (pixels[i] >> 24) == 0 ? 1 : 0;
-    bitmap->setHasAlpha(true);
-    return bitmap;
-}
 
 // What a DIB's header says about its pixels.
 struct DibLayout {
@@ -347,32 +316,24 @@ Result<IconBitmap> IconBitmap::fromPixels(int width, int height, std::vector<std
     return bitmap;
 }
 
-ImageFormat imageFormat(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() >= kPngSignature.size() &&
-        std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin()))
-        return ImageFormat::Png;
-    return ImageFormat::Dib;
-}
-
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes) {
     return imageFormat(bytes) == ImageFormat::Png ? decodePng(bytes) : decodeDib(bytes);
 }
 
-IconBitmap scaleTo(const IconBitmap& src, int width, int height) {
+Result<IconBitmap> scaleTo(const IconBitmap& src, int width, int height) {
     if (src.width() == width && src.height() == height)
         return src;
-    IconBitmap out = *IconBitmap::create(width, height);
+    auto created = IconBitmap::create(width, height);
+    if (!created)
+        return created;
+    IconBitmap& out = *created;
     out.setHasAlpha(src.hasAlpha());
     scaleMask(src, out);
     if (width % src.width() == 0 && height % src.height() == 0)
         replicate(src, out);
     else
         areaAverage(src, out);
-    return out;
-}
-
-IconBitmap scaleToIconSize(const IconBitmap& src) {
-    return scaleTo(src, kIconSize, kIconSize);
+    return created;
 }
 
 IconBitmap maskAsAlpha(const IconBitmap& src) {
@@ -384,34 +345,6 @@ IconBitmap maskAsAlpha(const IconBitmap& src) {
         pixels[i] = src.mask()[i] ? 0 : (pixels[i] | 0xFF000000u);
     out.setHasAlpha(true);
     return out;
-}
-
-Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind kind) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<std::uint32_t>(picture.width());
-    image.height = static_cast<std::uint32_t>(picture.height());
-    // The pixels' 0xAARRGGBB words are BGRA bytes on a little-endian machine, ARGB bytes on a
-    // big-endian one. An RGB file is written from rows of three bytes a pixel.
-    image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
-    std::vector<std::uint8_t> rows;
-    const void* buffer = picture.pixels().data();
-    if (kind == PngKind::Rgb) {
-        image.format = PNG_FORMAT_RGB;
-        rows.reserve(picture.pixels().size() * 3);
-        for (std::uint32_t p : picture.pixels())
-            rows.insert(rows.end(),
-                        {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
-                         static_cast<std::uint8_t>(p)});
-        buffer = rows.data();
-    }
-    // Room for the largest PNG these pixels can make, so that they are compressed once.
-    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
-    std::vector<std::uint8_t> encoded(size);
-    if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, buffer, 0, nullptr))
-        return fail(IconError::WriteFailed);
-    encoded.resize(size);
-    return encoded;
 }
 
 void drawIconBitmap(Surface surface, int x, int y, const IconBitmap& icon) {

@@ -1,4 +1,4 @@
-// Icon pictures: decoding DIB and PNG images, scaling to 32x32, and drawing onto a surface.
+// Icon pictures: decoding DIB and PNG images, scaling, and drawing onto a surface.
 #pragma once
 
 #include "Result.h"
@@ -67,12 +67,10 @@ ImageFormat imageFormat(std::span<const std::uint8_t> bytes);
 // colour data is cut short fails.
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes);
 
-// The picture at width x height (each 1..kMaxImageSide): pixel replication when growing by
-// whole factors, area averaging (in premultiplied alpha for alpha pictures) otherwise; the mask
-// is scaled nearest.
-IconBitmap scaleTo(const IconBitmap& bitmap, int width, int height);
-// The picture at 32x32, as the program draws icons.
-IconBitmap scaleToIconSize(const IconBitmap& bitmap);
+// The picture at width x height: pixel replication when growing by whole factors, area
+// averaging (in premultiplied alpha for alpha pictures) otherwise; the mask is scaled nearest.
+// TooLarge for a size that IconBitmap::create refuses.
+Result<IconBitmap> scaleTo(const IconBitmap& bitmap, int width, int height);
 
 // The picture with its transparency in the alpha channel: a picture without alpha becomes
 // transparent where its mask shows the screen and opaque elsewhere. (Pixels that invert the

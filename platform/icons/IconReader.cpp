@@ -1,6 +1,8 @@
 // Counting and extracting icons from a file, on top of IconFile and the image decoders.
 #include "IconReader.h"
 
+#include "Png.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -70,7 +72,7 @@ struct ThumbnailSource {
 };
 
 Result<ThumbnailSource> thumbnailSource(const IconFile& file, std::uint32_t index, int size) {
-    if (size < 1 || size > kMaxDrawSize)
+    if (size < 1)
         return fail(IconError::TooLarge);
     auto group = file.group(index);
     if (!group)
@@ -93,21 +95,13 @@ Result<ThumbnailSource> thumbnailSource(const IconFile& file, std::uint32_t inde
 
 // The picture with its transparency as alpha, shrunk to fit size x size with its proportions
 // kept (rounded to the nearest pixel, at least one), never enlarged.
-IconBitmap fitThumbnail(const IconBitmap& picture, int size) {
+Result<IconBitmap> fitThumbnail(const IconBitmap& picture, int size) {
     IconBitmap withAlpha = maskAsAlpha(picture);
     const int side = std::max(picture.width(), picture.height());
     if (side <= size)
         return withAlpha;
     auto scaled = [&](int length) { return std::max(1, (length * size + side / 2) / side); };
     return scaleTo(withAlpha, scaled(picture.width()), scaled(picture.height()));
-}
-
-// A PNG of 8-bit RGBA, not interlaced: what thumbnail writes, so such an image that needs no
-// scaling can be written as it is. (Its IHDR: bit depth at 24, colour type at 25, interlace
-// method at 28.)
-bool isPlainRgbaPng(std::span<const std::uint8_t> bytes) {
-    return imageFormat(bytes) == ImageFormat::Png && bytes.size() > 28 && bytes[24] == 8 &&
-           bytes[25] == 6 && bytes[28] == 0;
 }
 
 } // namespace
@@ -117,11 +111,16 @@ Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32
     auto source = thumbnailSource(file, index, size);
     if (!source)
         return fail(source.error());
-    // Decoded above, so known to be sound: written as it is rather than encoded again.
-    if (std::max(source->picture.width(), source->picture.height()) <= size &&
-        isPlainRgbaPng(source->bytes))
-        return std::move(source->bytes);
-    return encodePng(fitThumbnail(source->picture, size), PngKind::Rgba);
+    // Decoded above, so known to be sound: a PNG that is already what a thumbnail is, and holds
+    // nothing but its picture, is written as it is rather than encoded again.
+    if (std::max(source->picture.width(), source->picture.height()) <= size) {
+        if (auto plain = plainRgbaPng(source->bytes))
+            return std::vector<std::uint8_t>(plain->begin(), plain->end());
+    }
+    auto thumbnail = fitThumbnail(source->picture, size);
+    if (!thumbnail)
+        return fail(thumbnail.error());
+    return encodePng(*thumbnail, PngKind::Rgba);
 }
 
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index) {

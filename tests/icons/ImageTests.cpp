@@ -25,6 +25,11 @@ IconBitmap flatPicture(int w, int h, std::uint32_t colour) {
     return makePicture(w, h, std::vector<std::uint32_t>(std::size_t(w) * h, colour));
 }
 
+// The picture at 32x32, as the program draws icons.
+IconBitmap scaled(const IconBitmap& picture) {
+    return *scaleTo(picture, kIconSize, kIconSize);
+}
+
 std::vector<std::uint32_t> drawOn(std::uint32_t background, const IconBitmap& icon, int x = 0,
                                   int y = 0, int size = 32) {
     std::vector<std::uint32_t> surface(std::size_t(size) * size, background);
@@ -65,27 +70,30 @@ TEST(Scaling, GrowsByWholeFactorsAndAveragesOtherwise) {
     // 16x16 grows to 32x32 by pixel replication: (3, 5) becomes (6..7, 10..11).
     std::vector<std::uint32_t> small(16 * 16, kBlue);
     small[5 * 16 + 3] = kGreen;
-    auto grown = scaleToIconSize(makePicture(16, 16, small)).pixels();
+    auto grown = scaled(makePicture(16, 16, small)).pixels();
     EXPECT_EQ(std::tuple(grown[10 * 32 + 6], grown[11 * 32 + 7], grown[12 * 32 + 6]),
               std::tuple(kGreen, kGreen, kBlue));
     // 64x64 halves: each output pixel averages a 2x2 block.
     std::vector<std::uint32_t> big(64 * 64, kWhite);
     big[0] = kBlack;
-    auto halved = scaleToIconSize(makePicture(64, 64, big)).pixels();
+    auto halved = scaled(makePicture(64, 64, big)).pixels();
     EXPECT_EQ(std::pair(halved[0], halved[1]), std::pair(0xFFBFBFBFu, kWhite)); // (3 * 255) / 4
     // Premultiplied averaging: transparent pixels do not darken the colour.
     std::vector<std::uint32_t> edge(64 * 64, 0x00000000);
     edge[0] = kRed;
-    auto premultiplied = scaleToIconSize(makePicture(64, 64, edge));
+    auto premultiplied = scaled(makePicture(64, 64, edge));
     ASSERT_TRUE(premultiplied.hasAlpha());
     EXPECT_EQ(premultiplied.pixels()[0], 0x40FF0000u);
     // 48x48 to 32x32: each output pixel covers 1.5 source pixels; a flat picture stays flat.
     // The mask is scaled nearest.
     std::vector<std::uint8_t> mask(48 * 48, 0);
     mask[47 * 48 + 47] = 1;
-    auto masked =
-        scaleToIconSize(makePicture(48, 48, std::vector<std::uint32_t>(48 * 48, kRed), mask));
+    auto masked = scaled(makePicture(48, 48, std::vector<std::uint32_t>(48 * 48, kRed), mask));
     EXPECT_EQ(masked.pixels(), std::vector<std::uint32_t>(32 * 32, kRed));
     EXPECT_EQ(std::pair(masked.mask()[31 * 32 + 31], masked.mask()[30 * 32 + 30]),
               std::pair(std::uint8_t(1), std::uint8_t(0)));
+    // Any size within the pixel budget, and none past it.
+    EXPECT_TRUE(scaleTo(masked, kMaxImageSide, kMaxImagePixels / kMaxImageSide));
+    EXPECT_EQ(scaleTo(masked, kMaxImageSide, kMaxImagePixels / kMaxImageSide + 1).error(),
+              IconError::TooLarge);
 }

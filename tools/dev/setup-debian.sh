@@ -28,8 +28,9 @@ packages=(
     weston xwayland qt6-wayland
     # the accessibility bus, through which the help pages' test reads the viewer
     at-spi2-core python3-pyatspi dbus
-    # a thumbnail service and file manager, for the thumbnailer's test and screenshot
-    tumbler thunar libglib2.0-bin shared-mime-info
+    # the thumbnail services of file managers, for the thumbnailer's tests and screenshot:
+    # tumbler (and Thunar), GNOME's thumbnail factory and the sandbox it runs thumbnailers in
+    tumbler thunar libglib2.0-bin shared-mime-info python3-gi gir1.2-gnomedesktop-4.0 bubblewrap
     # linters, at the version that both releases carry, so that their verdict is the same on both
     clang-format-19 clang-tidy-19 shellcheck
     # benchmarks

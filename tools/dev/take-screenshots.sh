@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/ from the built program on a virtual X server with a window
 # manager, driven with real keyboard input, and a folder of program files in Thunar with the
-# thumbnails that the installed thumbnailer entry makes through tumbler.
+# thumbnails that the installed thumbnailer entry makes through tumbler, and through GNOME's
+# thumbnail factory.
 # Usage: tools/dev/take-screenshots.sh [BUILD_DIR [thumbnails]]   ("thumbnails": that one only)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -67,8 +68,30 @@ shoot_thumbnails() {
     sleep 1 # for the session's services to end before their files go
     [ "$home" = "$HOME" ] || rm -rf "$home"
 }
+# The thumbnails that GNOME's thumbnail factory (GNOME Files') makes of the same programs, through
+# its sandbox, with the build installed under /usr: a montage like a folder's icon view.
+shoot_gnome_factory() {
+    local wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows folder
+    folder=$(mktemp -d)
+    cp "$wine"/{notepad,winemine,regedit,wordpad,taskmgr,winecfg}.exe "$wine"/{shell32,comdlg32}.dll \
+        "$wine"/joy.cpl "$folder"/
+    cp /usr/share/nsis/Stubs/zlib-x86-unicode "$folder/installer-stub.exe"
+    tools/dev/over-usr.sh "$build" env HOME="$folder" /usr/bin/python3 -c '
+import glob, sys, gi
+gi.require_version("GnomeDesktop", "4.0")
+from gi.repository import Gio, GnomeDesktop
+factory = GnomeDesktop.DesktopThumbnailFactory.new(GnomeDesktop.DesktopThumbnailSize.LARGE)
+for path in sorted(glob.glob(sys.argv[1] + "/*.*")):
+    kind = Gio.File.new_for_path(path).query_info("standard::content-type", 0, None).get_content_type()
+    factory.generate_thumbnail("file://" + path, kind, None).savev(path + ".png", "png", [], [])
+' "$folder" 2>/dev/null
+    montage -background white -fill '#303030' -pointsize 13 -label '%t' -geometry '128x128>+18+10' -depth 8 \
+        -tile 5x "$folder"/*.png docs/thumbnails-gnome-factory.png
+    rm -rf "$folder"
+}
 if [ "$only" = thumbnails ]; then
     shoot_thumbnails
+    shoot_gnome_factory
     exit 0
 fi
 
@@ -104,3 +127,4 @@ wait $program || true
 sleep 1
 if pgrep -f 'assistant -collectionFile' >/dev/null; then echo "the help viewer is still running" >&2; exit 1; fi
 shoot_thumbnails
+shoot_gnome_factory

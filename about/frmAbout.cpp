@@ -130,7 +130,10 @@ void frmAbout::Form_Load() {
     const float screenWidth = static_cast<float>(screenWidthTwips());
     moveFrameTo(this, twipsToPixels(screenWidth / 2 - width / 2),
                 twipsToPixels(screenHeight / 2 - height / 2), frame);
-    picIcon->setPicture(browser::frmQuorvane::instance().windowIcon().pixmap(32, 32).toImage());
+    // The icon's own 32x32 pixels: the picture box enlarges them by whole pixels on a dense
+    // screen, where a pixmap asked for at the screen's density would come blurred.
+    picIcon->setPicture(
+        browser::frmQuorvane::instance().windowIcon().pixmap(QSize(32, 32), 1.0).toImage());
     lblTitle->setText(App().Title);
     lblVersion->setText(QStringLiteral("Version ") + QString::number(App().Major) +
                         QLatin1Char('.') + QString::number(App().Minor) + QLatin1Char('.') +

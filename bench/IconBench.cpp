@@ -34,7 +34,7 @@ void extractAndRenderEveryIcon(benchmark::State& state) {
     for (auto _ : state) {
         for (std::int32_t i = 0; i < count; ++i) {
             HICON icon = ExtractIconA(HINSTANCE{1}, path, i);
-            benchmark::DoNotOptimize(DrawIcon(HDC{pixels.data(), 35, 35, 35}, 2, 2, icon));
+            benchmark::DoNotOptimize(DrawIcon(HDC{Surface{pixels.data(), 35, 35, 35}}, 2, 2, icon));
         }
     }
     state.counters["per_icon"] = benchmark::Counter(static_cast<double>(count),

@@ -82,6 +82,17 @@ void frmQuorvane::mnuFileItem_Click(std::int16_t Index) {
     }
 }
 
+void frmQuorvane::Form_OLEDragDrop(const QString& path) {
+    // As the open command with a confirmed dialog: the dialog keeps the file and starts next in
+    // its folder, and any error ends the open silently.
+    try {
+        CMDialog1->Confirm(path);
+        basQuorvane::IconFilePath = CMDialog1->FileName;
+        basQuorvane::OpenIconFile();
+    } catch (const RuntimeError&) {
+    }
+}
+
 void frmQuorvane::mnuEditItem_Click(std::int16_t Index) {
     if (Index == 0) {
         clipboardClear();

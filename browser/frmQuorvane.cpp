@@ -9,7 +9,10 @@
 #include "basQuorvane.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
 
 namespace quorvane::browser {
 
@@ -55,6 +58,7 @@ frmQuorvane::frmQuorvane()
       mnuEditItem("mnuEditItem", [this](std::int16_t i) { mnuEditItem_Click(i); }),
       mnuHelpItem("mnuHelpItem", [this](std::int16_t i) { mnuHelpItem_Click(i); }) {
     setObjectName(QStringLiteral("frmQuorvane"));
+    setAcceptDrops(true);
     createControls();
     createMenus();
     setFixedSize(sizeHint());
@@ -182,6 +186,37 @@ void frmQuorvane::cmdArrow_Click(std::int16_t Index) {
         if (IconIndex == 0)
             cmdArrow(0)->setVisible(false);
     }
+}
+
+namespace {
+
+// The first of the files dropped, when it is a local file; empty otherwise.
+QString droppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+} // namespace
+
+void frmQuorvane::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmQuorvane::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmQuorvane::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    dispatchEvent([this, &path] { Form_OLEDragDrop(path); });
 }
 
 void frmQuorvane::closeEvent(QCloseEvent* event) {

@@ -44,9 +44,15 @@ class frmQuorvane : public QMainWindow {
     void cmdArrow_Click(std::int16_t Index);
     void mnuHelpItem_Click(std::int16_t Index);
     void Form_Unload(int& Cancel);
+    // A file dropped on the window: opened as the open dialog opens a file it confirms.
+    void Form_OLEDragDrop(const QString& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Only a local file is taken; anything else is refused, with the no-drop pointer.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     frmQuorvane();

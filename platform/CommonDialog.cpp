@@ -79,7 +79,11 @@ void CommonDialog::ShowOpen() {
             throw RuntimeError(kErrCancel);
         return;
     }
-    FileName = QFileInfo(*chosen).absoluteFilePath();
+    Confirm(*chosen);
+}
+
+void CommonDialog::Confirm(const QString& chosen) {
+    FileName = QFileInfo(chosen).absoluteFilePath();
     QDir::setCurrent(QFileInfo(FileName).absolutePath());
 }
 

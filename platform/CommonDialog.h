@@ -47,6 +47,9 @@ class CommonDialog : public QObject {
     // path, and the process's current directory becomes the file's folder, as the system's
     // dialog does. A cancel raises error 32755 when CancelError is set.
     void ShowOpen();
+    // What a confirmation does: FileName becomes the full path of `chosen`, and the process's
+    // current directory the file's folder. For a file chosen by other means than the dialog.
+    void Confirm(const QString& chosen);
 
     FileDialogRequest request() const;
 

@@ -23,8 +23,11 @@ void PictureBox::setPicture(const QImage& picture) {
 }
 
 HDC PictureBox::hDC() {
-    return HDC{reinterpret_cast<std::uint32_t*>(m_image.bits()), m_image.width(), m_image.height(),
-               m_image.bytesPerLine() / 4};
+    fitImage(); // the window may have moved to a screen of another density
+    const quorvane::icons::Surface surface{reinterpret_cast<std::uint32_t*>(m_image.bits()),
+                                           m_image.width(), m_image.height(),
+                                           m_image.bytesPerLine() / 4};
+    return HDC{surface, m_image.devicePixelRatio()};
 }
 
 void PictureBox::Cls() {
@@ -41,6 +44,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
     if (!m_picture.isNull()) {
         painter.fillRect(area, m_backColor); // behind the picture's transparent pixels
+        // Enlarged by whole pixels (the painter's default), never blurred.
         painter.drawImage(area, m_picture);
     } else {
         painter.drawImage(area.topLeft(), m_image);
@@ -51,10 +55,16 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    const QSize size = contentsRect().size().expandedTo(QSize(1, 1));
-    if (size == m_image.size())
+    fitImage();
+}
+
+void PictureBox::fitImage() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = (QSizeF(contentsRect().size()) * ratio).toSize().expandedTo(QSize(1, 1));
+    if (size == m_image.size() && ratio == m_image.devicePixelRatio())
         return;
     QImage resized(size, QImage::Format_RGB32);
+    resized.setDevicePixelRatio(ratio);
     resized.fill(m_backColor);
     QPainter(&resized).drawImage(0, 0, m_image);
     m_image = resized;

@@ -223,35 +223,23 @@ Result<IconBitmap> decodeDib(std::span<const std::uint8_t> bytes) {
     return bitmap;
 }
 
-// The mask at the output size: each output pixel takes the source pixel under its centre.
-void scaleMask(const IconBitmap& src, IconBitmap& out) {
-    const std::size_t sw = std::size_t(src.width()), sh = std::size_t(src.height());
-    const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
-    std::span<std::uint8_t> mask = out.writableMask();
-    for (std::size_t y = 0; y < th; ++y) {
-        const std::size_t my = std::min(sh - 1, (2 * y + 1) * sh / (2 * th));
-        for (std::size_t x = 0; x < tw; ++x) {
-            const std::size_t mx = std::min(sw - 1, (2 * x + 1) * sw / (2 * tw));
-            mask[y * tw + x] = src.mask()[my * sw + mx];
-        }
+// The source pixel under the centre of output pixel (x, y): how a mask is scaled, and how a
+// picture is enlarged, each source pixel becoming a block of whole pixels.
+struct Nearest {
+    std::size_t sw, sh, tw, th;
+    std::size_t operator()(std::size_t x, std::size_t y) const {
+        const std::size_t sx = std::min(sw - 1, (2 * x + 1) * sw / (2 * tw));
+        const std::size_t sy = std::min(sh - 1, (2 * y + 1) * sh / (2 * th));
+        return sy * sw + sx;
     }
-}
-
-// Growing by whole factors: each source pixel becomes a block.
-void replicate(const IconBitmap& src, IconBitmap& out) {
-    const std::size_t sw = std::size_t(src.width());
-    const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
-    const std::size_t fx = tw / sw, fy = th / std::size_t(src.height());
-    std::span<std::uint32_t> pixels = out.writablePixels();
-    for (std::size_t y = 0; y < th; ++y)
-        for (std::size_t x = 0; x < tw; ++x)
-            pixels[y * tw + x] = src.pixels()[(y / fy) * sw + x / fx];
-}
+};
 
 // Area averaging: every output pixel covers a rectangle of the source of size
 // (sw/tw) x (sh/th); source pixels count by how much of them lies inside it. Coordinates are
 // kept in units of 1/tw (across) and 1/th (down) of a source pixel so the weights are exact
 // integers. Colours average in premultiplied alpha, so that transparent pixels lend no colour.
+// A picture without alpha averages only the pixels whose mask is the output pixel's: the
+// colours under the mask are the screen's, not the picture's, and must not bleed into it.
 void areaAverage(const IconBitmap& src, IconBitmap& out) {
     const std::size_t sw = std::size_t(src.width()), sh = std::size_t(src.height());
     const std::size_t tw = std::size_t(out.width()), th = std::size_t(out.height());
@@ -260,11 +248,14 @@ void areaAverage(const IconBitmap& src, IconBitmap& out) {
         const std::size_t y0 = y * sh, y1 = y0 + sh; // in 1/th source pixels
         for (std::size_t x = 0; x < tw; ++x) {
             const std::size_t x0 = x * sw, x1 = x0 + sw; // in 1/tw source pixels
+            const std::uint8_t mask = out.mask()[y * tw + x];
             std::uint64_t sumA = 0, sumR = 0, sumG = 0, sumB = 0, total = 0;
             for (std::size_t sy = y0 / th; sy * th < y1; ++sy) {
                 const std::size_t wy = std::min(y1, (sy + 1) * th) - std::max(y0, sy * th);
                 for (std::size_t sx = x0 / tw; sx * tw < x1; ++sx) {
                     const std::size_t wx = std::min(x1, (sx + 1) * tw) - std::max(x0, sx * tw);
+                    if (!src.hasAlpha() && src.mask()[sy * sw + sx] != mask)
+                        continue;
                     const std::uint64_t weight = std::uint64_t(wx) * wy;
                     const std::uint32_t p = src.pixels()[sy * sw + sx];
                     const std::uint64_t a = src.hasAlpha() ? (p >> 24) : 255;
@@ -328,10 +319,20 @@ Result<IconBitmap> scaleTo(const IconBitmap& src, int width, int height) {
         return created;
     IconBitmap& out = *created;
     out.setHasAlpha(src.hasAlpha());
-    scaleMask(src, out);
-    if (width % src.width() == 0 && height % src.height() == 0)
-        replicate(src, out);
-    else
+    const Nearest nearest{std::size_t(src.width()), std::size_t(src.height()), std::size_t(width),
+                          std::size_t(height)};
+    std::span<std::uint8_t> mask = out.writableMask();
+    std::span<std::uint32_t> pixels = out.writablePixels();
+    const bool enlarging = width >= src.width() && height >= src.height();
+    for (std::size_t y = 0; y < std::size_t(height); ++y) {
+        for (std::size_t x = 0; x < std::size_t(width); ++x) {
+            const std::size_t at = y * std::size_t(width) + x;
+            mask[at] = src.mask()[nearest(x, y)];
+            if (enlarging)
+                pixels[at] = src.pixels()[nearest(x, y)];
+        }
+    }
+    if (!enlarging)
         areaAverage(src, out);
     return created;
 }

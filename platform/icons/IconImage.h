@@ -67,9 +67,11 @@ ImageFormat imageFormat(std::span<const std::uint8_t> bytes);
 // colour data is cut short fails.
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes);
 
-// The picture at width x height: pixel replication when growing by whole factors, area
-// averaging (in premultiplied alpha for alpha pictures) otherwise; the mask is scaled nearest.
-// TooLarge for a size that IconBitmap::create refuses.
+// The picture at width x height. Enlarged, each source pixel becomes a block of whole pixels,
+// never blurred; shrunk, areas are averaged, in premultiplied alpha for alpha pictures and,
+// for pictures without alpha, over the pixels whose mask is the output pixel's. The mask takes
+// the source pixel under each output pixel's centre. TooLarge for a size that
+// IconBitmap::create refuses.
 Result<IconBitmap> scaleTo(const IconBitmap& bitmap, int width, int height);
 
 // The picture with its transparency in the alpha channel: a picture without alpha becomes

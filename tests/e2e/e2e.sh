@@ -24,8 +24,11 @@ check() { # check NAME COMMAND…: runs a check and counts it
 }
 shot() { import -window root "$artifacts/$1.png"; }
 menu() { xdotool key "alt+$1" && sleep 0.3 && xdotool key "$2"; }
+scale=1 # the screen's device pixels per pixel of the program's layout (QT_SCALE_FACTOR)
+# Pixels of the layout in the screen's pixels, rounded.
+px() { awk -v v="$1" -v r="$scale" 'BEGIN { printf "%d", v * r + 0.5 }'; }
 start() {
-    "$program" >/dev/null 2>&1 &
+    QT_SCALE_FACTOR=$scale "$program" >/dev/null 2>&1 &
     pid=$!
     pids+=("$pid")
     main=$(window --name '^Quorvane$')
@@ -34,10 +37,18 @@ start() {
     sleep 0.3
 }
 
-# The picture that icon N of FILE must leave in the 35x35 picture area: white, the icon at (2, 2).
+# Ends the program with Alt+X.
+quit() {
+    xdotool windowactivate --sync "$main" key alt+x
+    ends "$pid" || fail "Alt+X did not end the program"
+}
+
+# The picture that icon N of FILE must leave in the 35x35 picture area: white, the icon at
+# (2, 2), in the screen's pixels: the icon as render draws it at 32 times the scale.
 expected() {
-    "$build/bin/quorvane-icons" render "$1" "$2" "$work/icon.png"
-    magick -size 35x35 xc:white "$work/icon.png" -geometry +2+2 -composite "$work/expected-$2.png"
+    "$build/bin/quorvane-icons" render --size "$(px 32)" "$1" "$2" "$work/icon.png"
+    magick -size "$(px 35)x$(px 35)" xc:white "$work/icon.png" -geometry "+$(px 2)+$(px 2)" \
+        -composite "$work/expected-$2.png"
     echo "$work/expected-$2.png"
 }
 blank() { magick -size 35x35 xc:white "$work/blank.png" && echo "$work/blank.png"; }
@@ -46,19 +57,20 @@ same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 # for it: a sanitizer build on a busy machine is slow.
 clipboard_has() { xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null && same "$work/clip.png" "$1"; }
 clipboard_is() { eventually clipboard_has "$1"; }
-copy() { echo -n none | xclip -selection clipboard && xdotool key ctrl+c; }
+copy() { echo -n none | xclip -selection clipboard && xdotool windowactivate --sync "$main" key ctrl+c; }
 
 # Sets X and Y to the screen place of the client area below the menu bar. xwininfo gives the
 # window's absolute place (xdotool would add the frame again); the client area is 128 high.
 client_origin() {
     read -r X Y H <<<"$(xwininfo -id "$main" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} /^ *Height/ {h = $2} END {print x, y, h}')"
-    Y=$((Y + H - 128))
+    Y=$((Y + H - $(px 128)))
 }
-# Copies a rectangle of the client area, as the screen shows it now, to OUT.
+# Copies a rectangle of the client area, as the screen shows it now, to OUT; in the layout's
+# pixels.
 screen_crop() { # screen_crop LEFT TOP WIDTH HEIGHT OUT
     client_origin
-    import -window root -crop "$3x$4+$((X + $1))+$((Y + $2))" +repage "$5"
+    import -window root -crop "$(px "$3")x$(px "$4")+$((X + $(px "$1")))+$((Y + $(px "$2")))" +repage "$5"
 }
 # The screen's picture area (35x35 at (70, 46)) against a picture; waits up to ten seconds.
 screen_has() { screen_crop 70 46 35 35 "$work/screen.png" && same "$work/screen.png" "$1"; }
@@ -74,6 +86,23 @@ arrows() {
         [ "$(magick "$work/arrow.png" -colorspace Gray -format "%[fx:minima < 0.5]" info:)" = \
             "$([ "${want[$i]}" = shown ] && echo 1 || echo 0)" ] || return 1
     done
+}
+# Drags data from another program's window onto the main window's picture area, with the
+# mouse, through the X server's drag-and-drop protocol. Usage: drag --urls URL... | --text TEXT
+drag() {
+    "$build/tests/drag_source" "$@" >/dev/null 2>&1 &
+    pids+=($!)
+    local from to_x to_y i
+    from=$(window --name '^drag source$')
+    read -r X Y <<<"$(xwininfo -id "$from" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x + 40, y + 30}')"
+    to_x=$X to_y=$Y
+    client_origin
+    to_x=$((X + $(px 88) - to_x)) to_y=$((Y + $(px 64) - to_y))
+    xdotool mousemove --window "$from" 40 30 mousedown 1
+    for i in $(seq 10); do xdotool mousemove_relative -- $((to_x / 10)) $((to_y / 10)) && sleep 0.05; done
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 0.5
 }
 click_arrow() { # 0 back, 1 forward, at its middle
     read -r left top <<<"${arrow_at[$1]}"
@@ -181,6 +210,30 @@ check "Alt+X ends the program" ends "$pid"
 sleep 1
 check "Alt+X leaves the help viewer running" kill -0 "$viewer_pid"
 check "the help viewer still shows its window" test -n "$(window --class assistant)"
+
+# Dropping onto the window: text and a URL that is not a local file change nothing; of local
+# files, the first opens, as the dialog would open it.
+start
+winecfg=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe
+drag --text "$winecfg"
+drag --urls "http://localhost/winecfg.exe"
+check "what is not a local file is not taken" screen_shows "$(blank)"
+drag --urls "file://$winecfg" "file://$dll"
+check "a dropped file shows its first icon" screen_shows "$(expected "$winecfg" 0)"
+check "and the forward arrow" arrows hidden shown
+quit
+
+# On screens of high density, the picture area has the screen's pixels and the icon comes from
+# the image that best fits 32 times the scale, on the screen and on the clipboard.
+for scale in 2 1.5; do
+    start
+    drag --urls "file://$winecfg"
+    check "at $scale x, the screen shows the icon from its $(px 32)-pixel fit" screen_shows "$(expected "$winecfg" 0)"
+    copy
+    check "at $scale x, the clipboard gets the screen's pixels" clipboard_is "$(expected "$winecfg" 0)"
+    shot "scaled-$scale"
+    quit
+done
 
 echo "end-to-end: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -10,29 +10,28 @@ using namespace quorvane::icons;
 
 namespace {
 
-constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
-                        kWhite = 0xFFFFFFFF, kBlack = 0xFF000000;
+constexpr std::uint32_t kRed = 0xFFFF0000;
+constexpr std::uint32_t kGreen = 0xFF00FF00;
+constexpr std::uint32_t kBlue = 0xFF0000FF;
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kBlack = 0xFF000000;
+constexpr std::uint32_t kClear = 0x00000000;
 
-// A picture from pixels 0xAARRGGBB, top-down, and a mask, 1 where the screen shows through.
-IconBitmap makePicture(int w, int h, std::vector<std::uint32_t> pixels,
-                       std::vector<std::uint8_t> mask = {}) {
+using Pixels = std::vector<std::uint32_t>;
+using Mask = std::vector<std::uint8_t>;
+
+// A picture from pixels 0xAARRGGBB, top-down, and a mask, 1 where the screen shows through;
+// with alpha when any pixel is not opaque.
+IconBitmap makePicture(int w, int h, Pixels pixels, Mask mask = {}) {
     const bool alpha =
         std::any_of(pixels.begin(), pixels.end(), [](auto p) { return p >> 24 != 0xFF; });
     return *IconBitmap::fromPixels(w, h, std::move(pixels), std::move(mask), alpha);
 }
 
-IconBitmap flatPicture(int w, int h, std::uint32_t colour) {
-    return makePicture(w, h, std::vector<std::uint32_t>(std::size_t(w) * h, colour));
-}
-
-// The picture at 32x32, as the program draws icons.
-IconBitmap scaled(const IconBitmap& picture) {
-    return *scaleTo(picture, kIconSize, kIconSize);
-}
-
-std::vector<std::uint32_t> drawOn(std::uint32_t background, const IconBitmap& icon, int x = 0,
-                                  int y = 0, int size = 32) {
-    std::vector<std::uint32_t> surface(std::size_t(size) * size, background);
+// The picture drawn at (x, y) on a size x size surface of one colour.
+Pixels drawOn(std::uint32_t background, const IconBitmap& icon, int x = 0, int y = 0,
+              int size = 32) {
+    Pixels surface(std::size_t(size) * size, background);
     drawIconBitmap(Surface{surface.data(), size, size, size}, x, y, icon);
     return surface;
 }
@@ -40,60 +39,101 @@ std::vector<std::uint32_t> drawOn(std::uint32_t background, const IconBitmap& ic
 } // namespace
 
 TEST(Compositing, AlphaBlendsMaskInvertsAndClips) {
-    // colour, mask, alpha, background, expected
-    const std::tuple<std::uint32_t, std::uint8_t, bool, std::uint32_t, std::uint32_t> cases[] = {
+    struct Case {
+        std::uint32_t colour;
+        std::uint8_t mask;
+        bool alpha;
+        std::uint32_t background;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
         {0x80000000, 0, true, kWhite, 0xFF7F7F7F}, // alpha 0x80 black over white
         {0x80FFFFFF, 0, true, kBlack, 0xFF808080},
         {0x80FF0000, 0, true, kBlue, 0xFF80007F},
         {0x80010101, 0, true, kBlack, 0xFF010101},  // rounded to nearest: (1 * 128 + 127) / 255
         {0x00123456, 0, true, kGreen, kGreen},      // alpha 0 leaves the background
-        {0xFFFF0000, 1, true, kGreen, kRed},        // alpha ignores the mask
+        {kRed, 1, true, kGreen, kRed},              // alpha ignores the mask
         {kRed, 0, false, kGreen, kRed},             // mask 0 paints the colour
         {kBlack, 1, false, 0xFF123456, 0xFF123456}, // mask 1 with black leaves the background
         {kWhite, 1, false, 0xFF123456, 0xFFEDCBA9}, // mask 1 with white inverts
     };
-    for (const auto& [colour, mask, alpha, background, expected] : cases) {
-        IconBitmap icon = makePicture(32, 32, std::vector<std::uint32_t>(32 * 32, colour),
-                                      std::vector<std::uint8_t>(32 * 32, mask));
-        icon.setHasAlpha(alpha);
-        EXPECT_EQ(drawOn(background, icon)[0], expected) << std::hex << colour;
+    for (const Case& c : cases) {
+        IconBitmap icon = makePicture(32, 32, Pixels(32 * 32, c.colour), Mask(32 * 32, c.mask));
+        icon.setHasAlpha(c.alpha);
+        EXPECT_EQ(drawOn(c.background, icon)[0], c.expected) << std::hex << c.colour;
     }
     // Only the icon's bottom-left corner, 5 columns by 1 row, lands on the surface.
-    std::vector<std::uint32_t> expected(35 * 35, kWhite);
+    Pixels expected(35 * 35, kWhite);
     std::fill_n(expected.begin() + 30, 5, kRed);
-    EXPECT_EQ(drawOn(kWhite, flatPicture(32, 32, kRed), 30, -31, 35), expected);
-    EXPECT_EQ(drawOn(kWhite, flatPicture(32, 32, kRed), 1000, 1000, 35),
-              std::vector<std::uint32_t>(35 * 35, kWhite));
+    const IconBitmap red = makePicture(32, 32, Pixels(32 * 32, kRed));
+    EXPECT_EQ(drawOn(kWhite, red, 30, -31, 35), expected);
+    EXPECT_EQ(drawOn(kWhite, red, 1000, 1000, 35), Pixels(35 * 35, kWhite));
 }
 
-TEST(Scaling, GrowsByWholeFactorsAndAveragesOtherwise) {
-    // 16x16 grows to 32x32 by pixel replication: (3, 5) becomes (6..7, 10..11).
-    std::vector<std::uint32_t> small(16 * 16, kBlue);
-    small[5 * 16 + 3] = kGreen;
-    auto grown = scaled(makePicture(16, 16, small)).pixels();
-    EXPECT_EQ(std::tuple(grown[10 * 32 + 6], grown[11 * 32 + 7], grown[12 * 32 + 6]),
-              std::tuple(kGreen, kGreen, kBlue));
-    // 64x64 halves: each output pixel averages a 2x2 block.
-    std::vector<std::uint32_t> big(64 * 64, kWhite);
-    big[0] = kBlack;
-    auto halved = scaled(makePicture(64, 64, big)).pixels();
-    EXPECT_EQ(std::pair(halved[0], halved[1]), std::pair(0xFFBFBFBFu, kWhite)); // (3 * 255) / 4
-    // Premultiplied averaging: transparent pixels do not darken the colour.
-    std::vector<std::uint32_t> edge(64 * 64, 0x00000000);
-    edge[0] = kRed;
-    auto premultiplied = scaled(makePicture(64, 64, edge));
-    ASSERT_TRUE(premultiplied.hasAlpha());
-    EXPECT_EQ(premultiplied.pixels()[0], 0x40FF0000u);
-    // 48x48 to 32x32: each output pixel covers 1.5 source pixels; a flat picture stays flat.
-    // The mask is scaled nearest.
-    std::vector<std::uint8_t> mask(48 * 48, 0);
-    mask[47 * 48 + 47] = 1;
-    auto masked = scaled(makePicture(48, 48, std::vector<std::uint32_t>(48 * 48, kRed), mask));
-    EXPECT_EQ(masked.pixels(), std::vector<std::uint32_t>(32 * 32, kRed));
-    EXPECT_EQ(std::pair(masked.mask()[31 * 32 + 31], masked.mask()[30 * 32 + 30]),
-              std::pair(std::uint8_t(1), std::uint8_t(0)));
+TEST(Scaling, EnlargesByWholePixelsAndShrinksWithoutBleeding) {
+    // A picture, the size it is scaled to, and what it draws on green.
+    struct Case {
+        const char* name;
+        int w, h;
+        Pixels pixels;
+        Mask mask;
+        int tw, th;
+        Pixels drawn;
+    };
+    const Case cases[] = {
+        {"twice as large: each pixel a 2x2 block",
+         2,
+         1,
+         {kRed, kBlue},
+         {},
+         4,
+         2,
+         {kRed, kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue}},
+        {"half as large again: whole pixels, unevenly",
+         2,
+         1,
+         {kRed, kBlue},
+         {},
+         3,
+         1,
+         {kRed, kBlue, kBlue}},
+        {"halved: the average", 2, 1, {kWhite, kBlack}, {}, 1, 1, {0xFF808080}},
+        {"halved in premultiplied alpha: the clear pixel lends no colour",
+         2,
+         1,
+         {kRed, kClear},
+         {},
+         1,
+         1,
+         {0xFF807F00}},
+        // Without alpha, the colours under the mask are the screen's: they must not bleed in.
+        {"opaque at the centre: the opaque colour alone",
+         2,
+         2,
+         {kBlack, kBlack, kBlack, kRed},
+         {1, 1, 1, 0},
+         1,
+         1,
+         {kRed}},
+        {"clear at the centre: no colour",
+         2,
+         2,
+         {kRed, kRed, kRed, kBlack},
+         {0, 0, 0, 1},
+         1,
+         1,
+         {kGreen}},
+    };
+    for (const Case& c : cases) {
+        const auto scaled = scaleTo(makePicture(c.w, c.h, c.pixels, c.mask), c.tw, c.th);
+        ASSERT_TRUE(scaled) << c.name;
+        Pixels drawn = drawOn(kGreen, *scaled, 0, 0, c.tw);
+        drawn.resize(c.drawn.size());
+        EXPECT_EQ(drawn, c.drawn) << c.name;
+    }
     // Any size within the pixel budget, and none past it.
-    EXPECT_TRUE(scaleTo(masked, kMaxImageSide, kMaxImagePixels / kMaxImageSide));
-    EXPECT_EQ(scaleTo(masked, kMaxImageSide, kMaxImagePixels / kMaxImageSide + 1).error(),
+    const IconBitmap red = makePicture(32, 32, Pixels(32 * 32, kRed));
+    EXPECT_TRUE(scaleTo(red, kMaxImageSide, kMaxImagePixels / kMaxImageSide));
+    EXPECT_EQ(scaleTo(red, kMaxImageSide, kMaxImagePixels / kMaxImageSide + 1).error(),
               IconError::TooLarge);
 }

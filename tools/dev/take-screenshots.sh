@@ -95,16 +95,21 @@ if [ "$only" = thumbnails ]; then
     exit 0
 fi
 
-"$build/bin/quorvane" 2>/dev/null &
-program=$!
-timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane$' >/dev/null
-sleep 0.5
-xdotool key alt+o
-timeout 20 xdotool search --sync --onlyvisible --name 'ファイルを開く' >/dev/null
-sleep 0.5
-xdotool type --delay 10 /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe
-xdotool key Return
-sleep 1
+# Starts the program, with the environment given, and opens winecfg.exe with the dialog.
+start_with_winecfg() {
+    env "$@" "$build/bin/quorvane" 2>/dev/null &
+    program=$!
+    timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane$' >/dev/null
+    sleep 0.5
+    xdotool key alt+o
+    timeout 20 xdotool search --sync --onlyvisible --name 'ファイルを開く' >/dev/null
+    sleep 0.5
+    xdotool type --delay 10 /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe
+    xdotool key Return
+    sleep 1
+}
+
+start_with_winecfg
 shoot docs/main-window.png --name '^Quorvane$'
 xdotool key alt+h
 sleep 0.3
@@ -126,5 +131,10 @@ xdotool key alt+F4
 wait $program || true
 sleep 1
 if pgrep -f 'assistant -collectionFile' >/dev/null; then echo "the help viewer is still running" >&2; exit 1; fi
+# The same window on a screen of twice the density, as GNOME and KDE scale for dense screens.
+start_with_winecfg QT_SCALE_FACTOR=2
+shoot docs/main-window-2x.png --name '^Quorvane$'
+xdotool key alt+x
+wait $program || true
 shoot_thumbnails
 shoot_gnome_factory

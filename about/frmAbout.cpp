@@ -2,15 +2,19 @@
 #include "frmAbout.h"
 
 #include "App.h"
-#include "FrameExtents.h"
 #include "MemoryStatus.h"
 #include "RuntimeError.h"
 #include "SystemColors.h"
 #include "Twips.h"
+#include "WindowManager.h"
 #include "Windowing.h"
 #include "frmQuorvane.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
+
+#include <algorithm>
+#include <cmath>
 
 namespace quorvane::about {
 
@@ -23,8 +27,13 @@ frmAbout* g_loaded = nullptr;
 QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QString::fromLatin1(name));
+    // The layout's heights suit a smaller font than today's: a label shorter than its font's
+    // line keeps its place and grows downwards to show the whole line, descenders included.
+    // Grown labels overlap the next by a pixel or two; they draw no background of their own
+    // (it would be the window's colour), so that none hides another's text.
+    const auto line = static_cast<int>(std::ceil(QFontMetricsF(label->font()).height()));
+    geometry.setHeight(std::max(geometry.height(), line));
     label->setGeometry(geometry);
-    label->setAutoFillBackground(true); // opaque, as the labels are designed
     // A label of fixed size breaks its text into lines within its width.
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -61,6 +70,7 @@ frmAbout::frmAbout(QWidget* owner)
     setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
     createControls();
     setFixedSize(twipsToPixels(6150), twipsToPixels(2895));
+    frameAsDialog(this);
 }
 
 void frmAbout::createControls() {

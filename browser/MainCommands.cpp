@@ -1,9 +1,9 @@
 // The main window's commands: loading, the command buttons, and the File and Edit menus.
 #include "App.h"
 #include "Files.h"
-#include "FrameExtents.h"
 #include "RuntimeError.h"
 #include "Twips.h"
+#include "WindowManager.h"
 #include "Windowing.h"
 #include "basQuorvane.h"
 #include "frmQuorvane.h"

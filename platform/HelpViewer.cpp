@@ -2,6 +2,7 @@
 #include "HelpViewer.h"
 
 #include "SystemServices.h"
+#include "WindowManager.h"
 #include "Windowing.h"
 
 #include <QCoreApplication>
@@ -51,10 +52,14 @@ bool running() {
     return viewer().process && viewer().process->state() != QProcess::NotRunning;
 }
 
+// Ends the viewer as its user would: its windows are asked to close, so that it keeps its size
+// and place for the next time. A viewer that does not end then is ended by signals.
 void quitViewer() {
     if (!running())
         return;
     QProcess& process = *viewer().process;
+    if (closeWindowsOf(process.processId()) && process.waitForFinished(3000))
+        return;
     process.terminate();
     if (!process.waitForFinished(3000)) {
         process.kill();
@@ -164,7 +169,9 @@ std::int32_t WinHelpA(const QWidget*, const QString& lpszHelp, std::uint32_t uCo
     }
     case HELP_KEY:
     case HELP_PARTIALKEY:
-        // Without a keyword (data 0) both show the keyword index.
+        // Without a keyword (data 0) both show the keyword index. (Its search box keeps what the
+        // user last typed there: the viewer's remote control cannot empty it, as it reads an
+        // empty keyword as the command's own name.)
         if (!ensureViewer(lpszHelp))
             return 0;
         send(QStringLiteral("show index"));

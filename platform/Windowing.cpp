@@ -4,6 +4,7 @@
 #include "RuntimeError.h"
 #include "SystemServices.h"
 #include "Twips.h"
+#include "WindowManager.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -38,6 +39,17 @@ QMessageBox::Icon iconFor(int buttons) {
     }
 }
 
+// The window a message box belongs to: the active one, or when the program is not active (a
+// file dropped from another program's window) the first of its windows on screen.
+QWidget* messageOwner() {
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            return window;
+    return nullptr;
+}
+
 } // namespace
 
 int MsgBox(const QString& prompt, int buttons, const QString& title) {
@@ -45,11 +57,12 @@ int MsgBox(const QString& prompt, int buttons, const QString& title) {
         return services().messageBox({prompt, buttons, title});
     QMessageBox box(iconFor(buttons), title,
                     QString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    QMessageBox::NoButton, QApplication::activeWindow());
+                    QMessageBox::NoButton, messageOwner());
     box.setObjectName(QStringLiteral("MsgBox"));
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    frameAsDialog(&box);
     box.exec();
     return vbOK;
 }

@@ -13,6 +13,8 @@ rm -rf "$artifacts"
 mkdir -p "$artifacts"
 # shellcheck source=tests/support/common.sh
 source "$(dirname "$0")/../support/common.sh"
+export HOME=$work/home # the help viewer's first session, and its size kept for the next
+mkdir -p "$HOME"
 start_x -nolisten tcp
 last=$(($(icon_groups "$dll") - 1))
 
@@ -104,6 +106,45 @@ drag() {
     xdotool mouseup 1
     sleep 0.5
 }
+# Whether window W is framed as a dialog of window OWNER: it asks for a close button and the
+# window menu only (_MOTIF_WM_HINTS: functions MOVE and CLOSE; decorations BORDER, TITLE and
+# MENU) and for no taskbar entry, stays above its owner, and the window manager offers neither
+# maximising nor resizing. Usage: dialog_frame W OWNER
+dialog_frame() {
+    local props
+    props=$(xprop -id "$1" _MOTIF_WM_HINTS _NET_WM_STATE WM_TRANSIENT_FOR _NET_WM_ALLOWED_ACTIONS)
+    grep -q '_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a,' <<<"$props" &&
+        grep -q _NET_WM_STATE_SKIP_TASKBAR <<<"$props" &&
+        grep -q "window id # $(printf '0x%x' "$2")$" <<<"$props" &&
+        ! grep -q 'MAXIMIZE\|ACTION_RESIZE' <<<"$props"
+}
+# The first visible window named NAME other than window W, waiting up to ten seconds.
+other_window() { # other_window NAME W
+    local found
+    for _ in $(seq 40); do
+        found=$(xdotool search --onlyvisible --name "$1" | grep -vx "$2" | head -n 1)
+        [ -n "$found" ] && echo "$found" && return 0
+        sleep 0.25
+    done
+}
+# Whether the help viewer's full-text index, as the viewer built it, finds the page that
+# explains each word.
+searches() {
+    /usr/bin/python3 - "$HOME/.local/share/Quorvane/help/.Quorvane.hlp/fts" <<'EOF'
+import sqlite3, sys
+
+pages = {"コピー": "copy", "クリップボード": "copy", "アイコン": "browse", "メモリ": "about", "終了": "menus"}
+index = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+for word, page in pages.items():
+    query = "SELECT url FROM contents WHERE contents MATCH ?"
+    found = [url for (url,) in index.execute(query, (f'"{word}"',))]
+    if not any(url.endswith(f"/{page}.html") for url in found):
+        sys.exit(f"searching for {word} finds {found}")
+EOF
+}
+size_is() { # size_is WINDOW WIDTH HEIGHT
+    [ "$(xwininfo -id "$1" | awk '/^ *Width/ {w = $2} /^ *Height/ {h = $2} END {print w, h}')" = "$2 $3" ]
+}
 click_arrow() { # 0 back, 1 forward, at its middle
     read -r left top <<<"${arrow_at[$1]}"
     client_origin
@@ -176,6 +217,7 @@ for key in Escape Return; do
     about=$(window --name 'Quorvane.+')
     check "the about window opens" test -n "$about"
     check "the about window's frame sits in the centre" placed "$about" 0.5
+    check "the about window is framed as a dialog" dialog_frame "$about" "$main"
     shot "about-$key"
     xdotool key "$key"
     check "the about window closes with $key" gone --name 'Quorvane.+'
@@ -193,7 +235,10 @@ menu h s
 sleep 1
 check "the index goes to the same viewer" test "$(xdotool search --onlyvisible --class assistant | wc -l)" = 1
 check "the viewer still runs" kill -0 "$viewer_pid"
+check "the viewer's first session opens at 900 x 17/20 of the screen" size_is "$viewer" 900 652
 shot help
+check "the help's search finds the page for each word readers look for" eventually searches
+xdotool windowsize "$viewer" 760 560
 xdotool windowactivate --sync "$main"
 xdotool key alt+F4
 check "closing the window ends the program" ends "$pid"
@@ -202,7 +247,9 @@ check "closing the window ends the help viewer" ends "$viewer_pid"
 # Exit with Alt+X: the program ends at once and leaves the help viewer it started running.
 start
 menu h c
-viewer_pid=$(xdotool getwindowpid "$(window --class assistant)")
+viewer=$(window --class assistant)
+check "the viewer opens at the size its user left it" size_is "$viewer" 760 560
+viewer_pid=$(xdotool getwindowpid "$viewer")
 pids+=("$viewer_pid")
 xdotool windowactivate --sync "$main"
 xdotool key alt+x
@@ -218,6 +265,10 @@ winecfg=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe
 drag --text "$winecfg"
 drag --urls "http://localhost/winecfg.exe"
 check "what is not a local file is not taken" screen_shows "$(blank)"
+drag --urls "file://$program"
+box=$(other_window '^Quorvane$' "$main")
+check "a file without icons brings a message box framed as a dialog" dialog_frame "$box" "$main"
+xdotool windowactivate --sync "$box" key Return
 drag --urls "file://$winecfg" "file://$dll"
 check "a dropped file shows its first icon" screen_shows "$(expected "$winecfg" 0)"
 check "and the forward arrow" arrows hidden shown

@@ -19,7 +19,9 @@ failures = []
 
 
 def text_of(html):
-    return re.sub(r"\s+", "", re.sub(r"<[^>]*>", "", html.replace("<wbr>", "")))
+    """The text a reader sees: the body without tags, spaces or the search words' separators."""
+    body = html[html.find("<body") :].replace(prepare.ZERO_WIDTH_SPACE, "")
+    return re.sub(r"\s+", "", re.sub(r"<[^>]*>", "", body))
 
 
 prepared = {}

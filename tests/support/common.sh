@@ -15,13 +15,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An X server of our own, 1024x768, given these options, with openbox unless the first is
-# --no-wm; exports its DISPLAY and sets $display_number.
+# An X server of our own, 1024x768 unless $screen says otherwise, given these options, with
+# openbox unless the first is --no-wm; exports its DISPLAY and sets $display_number.
 start_x() {
     local wm=openbox
     if [ "${1:-}" = --no-wm ]; then wm=; shift; fi
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 "$@" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${screen:-1024x768x24}" "$@" >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
     display_number=$(cat "$work/display")

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
@@ -117,6 +118,18 @@ class RecordingViewer : public ::testing::Test {
     QTemporaryDir dir;
     WindowSeams seams{{.helpViewerProgram = dir.filePath(QStringLiteral("viewer"))}};
 };
+
+// Whether every pixel of the label's text, drawn alone, shows in the window's picture.
+bool textShown(const QImage& window, QLabel* label) {
+    const QImage alone = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window.copy(label->geometry()).convertToFormat(QImage::Format_RGB32);
+    const QRgb background = alone.pixel(alone.width() - 1, alone.height() - 1);
+    for (int y = 0; y < alone.height(); ++y)
+        for (int x = 0; x < alone.width(); ++x)
+            if (alone.pixel(x, y) != background && shown.pixel(x, y) != alone.pixel(x, y))
+                return false;
+    return true;
+}
 
 QString grouped(const char* digits) {
     return QString::fromLatin1(digits).replace(QLatin1Char(','),
@@ -361,6 +374,16 @@ TEST_F(AboutWindow, ShowsWhatItLoadsAndEnterAndEscCloseIt) {
                                QStringLiteral("Version 1.0.0"), App().LegalCopyright,
                                QStringLiteral("Windowsが使用できる物理ﾒﾓﾘ: ") + grouped("262,144") +
                                    QStringLiteral(" KB")}));
+        // Each label shows its whole text: as tall as its lines at its width, and hidden by
+        // no other control.
+        const QImage window = w->grab().toImage();
+        for (QLabel* label : w->findChildren<QLabel*>()) {
+            const QRect room(0, 0, label->width(), 1000);
+            const QRect lines =
+                label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text());
+            EXPECT_GE(label->height(), lines.height()) << label->objectName().toStdString();
+            EXPECT_TRUE(textShown(window, label)) << label->objectName().toStdString();
+        }
         // The icon is the main window's; its transparent pixels show the scroll-bar colour.
         const QImage icon = frmQuorvane::instance().windowIcon().pixmap(32, 32).toImage();
         EXPECT_EQ(w->picIcon->picture().convertToFormat(QImage::Format_ARGB32),

@@ -26,8 +26,9 @@ packages=(
     xvfb xauth x11-apps x11-utils xdotool xclip openbox
     # a Wayland session: a compositor with XWayland, and Qt's Wayland platform
     weston xwayland qt6-wayland
-    # the accessibility bus, through which the help pages' test reads the viewer
-    at-spi2-core python3-pyatspi dbus
+    # session buses for the help viewer and the thumbnail services; the font that numbers the
+    # parts on the help's picture of the main window
+    dbus fonts-dejavu-core
     # the thumbnail services of file managers, for the thumbnailer's tests and screenshot:
     # tumbler (and Thunar), GNOME's thumbnail factory and the sandbox it runs thumbnailers in
     tumbler thunar libglib2.0-bin shared-mime-info python3-gi gir1.2-gnomedesktop-4.0 bubblewrap

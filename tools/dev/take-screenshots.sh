@@ -3,7 +3,7 @@
 # manager, driven with real keyboard input, and a folder of program files in Thunar with the
 # thumbnails that the installed thumbnailer entry makes through tumbler, and through GNOME's
 # thumbnail factory.
-# Usage: tools/dev/take-screenshots.sh [BUILD_DIR [thumbnails]]   ("thumbnails": that one only)
+# Usage: tools/dev/take-screenshots.sh [BUILD_DIR [thumbnails|help]]   (those pictures only)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
@@ -19,6 +19,8 @@ trap 'kill $xvfb 2>/dev/null || true; rm -rf "$HOME"' EXIT
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1
+# ImageMagick 7 names its command magick; version 6 has convert.
+if ! command -v magick >/dev/null; then magick() { convert "$@"; }; fi
 
 # Saves the window that xdotool finds with the given search options, with the frame the
 # window manager draws. Usage: shoot OUT.png SEARCH-OPTION…
@@ -95,8 +97,11 @@ if [ "$only" = thumbnails ]; then
     exit 0
 fi
 
-# Starts the program, with the environment given, and opens winecfg.exe with the dialog.
-start_with_winecfg() {
+# Starts the program, with the environment given, and opens FILE (in Wine's folder) with the
+# dialog. Usage: start_with FILE [NAME=VALUE...]
+start_with() {
+    local file=$1
+    shift
     env "$@" "$build/bin/quorvane" 2>/dev/null &
     program=$!
     timeout 20 xdotool search --sync --onlyvisible --name '^Quorvane$' >/dev/null
@@ -104,12 +109,41 @@ start_with_winecfg() {
     xdotool key alt+o
     timeout 20 xdotool search --sync --onlyvisible --name 'ファイルを開く' >/dev/null
     sleep 0.5
-    xdotool type --delay 10 /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe
+    xdotool type --delay 10 "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/$file"
     xdotool key Return
     sleep 1
 }
 
-start_with_winecfg
+# The help's picture of the main window, both arrows showing, its parts numbered as the help's
+# list numbers them: the menu bar and the picture area from the left, the arrows from below, the
+# buttons from the right. Places are in the window's pixels, frame included.
+shoot_parts() {
+    local shot callouts=(
+        "1 20,32 45,32" "2 20,106 107,106" "3 61,196 61,166" "4 191,196 191,166"
+        "5 298,67 271,67" "6 298,107 271,107" "7 298,147 271,147")
+    shot=$(mktemp --suffix=.png)
+    start_with regedit.exe
+    xdotool key Tab Tab Tab space # the focus to the forward arrow, which it presses
+    sleep 0.5
+    shoot "$shot" --name '^Quorvane$'
+    xdotool key alt+x
+    wait $program || true
+    local draw=(-bordercolor white -border 40x0 -gravity south -splice 0x34 -gravity northwest
+        -font DejaVu-Sans-Bold -pointsize 12 -strokewidth 1)
+    local callout number at to
+    for callout in "${callouts[@]}"; do
+        read -r number at to <<<"$callout"
+        draw+=(-stroke '#c00000' -draw "line $at $to" -fill '#c00000'
+            -draw "circle $at ${at%,*},$((${at#*,} + 9))"
+            -stroke none -fill white -annotate "+$((${at%,*} - 4))+$((${at#*,} - 8))" "$number")
+    done
+    magick "$shot" "${draw[@]}" docs/help/main-window.png
+    rm -f "$shot"
+}
+
+shoot_parts
+[ "$only" = help ] && exit 0
+start_with winecfg.exe
 shoot docs/main-window.png --name '^Quorvane$'
 xdotool key alt+h
 sleep 0.3
@@ -132,7 +166,7 @@ wait $program || true
 sleep 1
 if pgrep -f 'assistant -collectionFile' >/dev/null; then echo "the help viewer is still running" >&2; exit 1; fi
 # The same window on a screen of twice the density, as GNOME and KDE scale for dense screens.
-start_with_winecfg QT_SCALE_FACTOR=2
+start_with winecfg.exe QT_SCALE_FACTOR=2
 shoot docs/main-window-2x.png --name '^Quorvane$'
 xdotool key alt+x
 wait $program || true

@@ -5,6 +5,8 @@
 #include "Windowing.h"
 #include "frmAbout.h"
 
+#include <QStandardPaths>
+
 #include <array>
 
 namespace quorvane::about {
@@ -18,6 +20,20 @@ const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MS
 const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kProgramName = QStringLiteral("/MSINFO32.EXE");
 
+// The MSINFO key as this machine answers it: PATH (REG_SZ) names the desktop's
+// system-information program, the first of these that is installed; no PATH without one.
+RegistryKey msinfoKey() {
+    RegistryKey key;
+    for (const char* program : {"hardinfo", "hardinfo2", "kinfocenter"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(program));
+        if (!found.isEmpty()) {
+            key.values.insert(QStringLiteral("path"), {REG_SZ, found.toLocal8Bit() + '\0'});
+            break;
+        }
+    }
+    return key;
+}
+
 } // namespace
 
 void frmAbout::cmdSysInfo_Click() {
@@ -25,6 +41,7 @@ void frmAbout::cmdSysInfo_Click() {
 }
 
 void frmAbout::StartSysInfo() {
+    provideMachineKey(kMsinfoKey, msinfoKey); // the machine's registry answers it as above
     try {
         QString SysInfoPath;
         bool found =

@@ -8,7 +8,6 @@
 #include "Twips.h"
 #include "WindowManager.h"
 #include "Windowing.h"
-#include "frmQuorvane.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
@@ -40,6 +39,18 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, QRect 
     return label;
 }
 
+// A line of the layout: a filled strip of one colour.
+QWidget* makeLine(QWidget* parent, int index, QRect geometry, QColor colour) {
+    auto* line = new QWidget(parent);
+    line->setObjectName(QStringLiteral("Line1%1").arg(index));
+    line->setGeometry(geometry);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, colour);
+    line->setPalette(palette);
+    return line;
+}
+
 void setBlackText(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -48,9 +59,8 @@ void setBlackText(QLabel* label) {
 
 } // namespace
 
-void frmAbout::ShowModal() {
-    QWidget* owner = browser::frmQuorvane::exists() ? &browser::frmQuorvane::instance() : nullptr;
-    frmAbout window(owner);
+void frmAbout::ShowModal(QWidget* owner, const QIcon& ownerIcon) {
+    frmAbout window(owner, ownerIcon);
     g_loaded = &window;
     window.Form_Load();
     window.exec();
@@ -61,10 +71,11 @@ frmAbout* frmAbout::loaded() {
     return g_loaded;
 }
 
-frmAbout::frmAbout(QWidget* owner)
+frmAbout::frmAbout(QWidget* owner, const QIcon& ownerIcon)
     // Fixed dialog: a title bar with a close button, no minimise or maximise, no taskbar entry.
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint) {
+                         Qt::WindowCloseButtonHint),
+      m_ownerIcon(ownerIcon) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowIcon(QIcon(QPixmap::fromImage(programIcon())));
@@ -80,6 +91,34 @@ void frmAbout::createControls() {
     picIcon->setGeometry(twipsRect(300, 240, 480, 480));
     picIcon->setBackColor(systemColor(COLOR_SCROLLBAR)); // shows through the icon's transparency
 
+    createButtons();
+
+    lblCopyright = makeLabel(this, "lblCopyright", "著作権", twipsRect(1020, 720, 4815, 195));
+
+    // The etched separator: a grey one-pixel line with a white two-pixel line below it.
+    Line1[1] = makeLine(
+        this, 1, QRect(twipsToPixels(1020), twipsToPixels(1785), twipsToPixels(5880 - 1020), 1),
+        QColor(128, 128, 128));
+
+    lblDescription =
+        makeLabel(this, "lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", twipsRect(1020, 960, 4815, 675));
+    setBlackText(lblDescription);
+    lblTitle = makeLabel(this, "lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", twipsRect(1020, 239, 4815, 195));
+
+    Line1[0] = makeLine(
+        this, 0, QRect(twipsToPixels(1020), twipsToPixels(1800), twipsToPixels(5880 - 1020), 2),
+        Qt::white);
+
+    lblVersion = makeLabel(this, "lblVersion", "ﾊﾞｰｼﾞｮﾝ", twipsRect(1020, 480, 4815, 195));
+    lblDisclaimer = makeLabel(this, "lblDisclaimer", "警告: ...", twipsRect(1020, 1920, 3270, 780));
+    setBlackText(lblDisclaimer);
+
+    QWidget::setTabOrder(cmdOK, cmdSysInfo);
+    QWidget::setTabOrder(cmdSysInfo, picIcon);
+    cmdOK->setFocus();
+}
+
+void frmAbout::createButtons() {
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twipsRect(4500, 1920, 1380, 345));
@@ -93,38 +132,6 @@ void frmAbout::createControls() {
     cmdSysInfo->setAutoDefault(true);
     connect(cmdSysInfo, &QPushButton::clicked, this,
             [this] { dispatchEvent([this] { cmdSysInfo_Click(); }); });
-
-    lblCopyright = makeLabel(this, "lblCopyright", "著作権", twipsRect(1020, 720, 4815, 195));
-
-    // The etched separator: a grey one-pixel line with a white two-pixel line below it.
-    auto makeLine = [this](int index, QRect geometry, QColor colour) {
-        auto* line = new QWidget(this);
-        line->setObjectName(QStringLiteral("Line1%1").arg(index));
-        line->setGeometry(geometry);
-        line->setAutoFillBackground(true);
-        QPalette palette = line->palette();
-        palette.setColor(QPalette::Window, colour);
-        line->setPalette(palette);
-        Line1[static_cast<std::size_t>(index)] = line;
-    };
-    makeLine(1, QRect(twipsToPixels(1020), twipsToPixels(1785), twipsToPixels(5880 - 1020), 1),
-             QColor(128, 128, 128));
-
-    lblDescription =
-        makeLabel(this, "lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", twipsRect(1020, 960, 4815, 675));
-    setBlackText(lblDescription);
-    lblTitle = makeLabel(this, "lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", twipsRect(1020, 239, 4815, 195));
-
-    makeLine(0, QRect(twipsToPixels(1020), twipsToPixels(1800), twipsToPixels(5880 - 1020), 2),
-             Qt::white);
-
-    lblVersion = makeLabel(this, "lblVersion", "ﾊﾞｰｼﾞｮﾝ", twipsRect(1020, 480, 4815, 195));
-    lblDisclaimer = makeLabel(this, "lblDisclaimer", "警告: ...", twipsRect(1020, 1920, 3270, 780));
-    setBlackText(lblDisclaimer);
-
-    QWidget::setTabOrder(cmdOK, cmdSysInfo);
-    QWidget::setTabOrder(cmdSysInfo, picIcon);
-    cmdOK->setFocus();
 }
 
 void frmAbout::Form_Load() {
@@ -142,8 +149,7 @@ void frmAbout::Form_Load() {
                 twipsToPixels(screenHeight / 2 - height / 2), frame);
     // The icon's own 32x32 pixels: the picture box enlarges them by whole pixels on a dense
     // screen, where a pixmap asked for at the screen's density would come blurred.
-    picIcon->setPicture(
-        browser::frmQuorvane::instance().windowIcon().pixmap(QSize(32, 32), 1.0).toImage());
+    picIcon->setPicture(m_ownerIcon.pixmap(QSize(32, 32), 1.0).toImage());
     lblTitle->setText(App().Title);
     lblVersion->setText(QStringLiteral("Version ") + QString::number(App().Major) +
                         QLatin1Char('.') + QString::number(App().Minor) + QLatin1Char('.') +

@@ -7,6 +7,7 @@
 #include "Registry.h"
 
 #include <QDialog>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,9 +18,9 @@ namespace quorvane::about {
 
 class frmAbout : public QDialog {
   public:
-    // Loads the window afresh (controls, Form_Load), shows it modally and returns when it has
-    // been unloaded.
-    static void ShowModal();
+    // Loads the window afresh (controls, Form_Load), shows it modally above `owner` with the
+    // owner's icon in its picture, and returns when it has been unloaded.
+    static void ShowModal(QWidget* owner, const QIcon& ownerIcon);
     // The window while it is loaded, for tests; null otherwise.
     static frmAbout* loaded();
 
@@ -56,8 +57,10 @@ class frmAbout : public QDialog {
     void reject() override;
 
   private:
-    explicit frmAbout(QWidget* owner);
+    frmAbout(QWidget* owner, const QIcon& ownerIcon);
+    QIcon m_ownerIcon;
     void createControls();
+    void createButtons();
 };
 
 } // namespace quorvane::about

@@ -1,7 +1,7 @@
 // The application object and the program icon.
 #include "App.h"
 
-#include "IconReader.h"
+#include "quorvane/icons/IconReader.h"
 #include "quorvane_version.h"
 
 #include <QApplication>
@@ -12,6 +12,8 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QTranslator>
+
+#include <algorithm>
 
 // The icon lives in a static library's resources: they must be registered by name.
 static void initialiseResources() {
@@ -88,16 +90,12 @@ QImage programIcon() {
         if (!bitmap)
             return QImage();
         // Transparent where the mask lets the background through.
-        QImage image(bitmap->width(), bitmap->height(), QImage::Format_ARGB32);
-        for (int y = 0; y < bitmap->height(); ++y)
-            for (int x = 0; x < bitmap->width(); ++x) {
-                const std::size_t i =
-                    std::size_t(y) * std::size_t(bitmap->width()) + std::size_t(x);
-                const std::uint32_t pixel = bitmap->pixels()[i];
-                image.setPixel(
-                    x, y,
-                    bitmap->hasAlpha() ? pixel : (bitmap->mask()[i] ? 0u : (pixel | 0xFF000000u)));
-            }
+        const icons::IconBitmap picture = icons::maskAsAlpha(*bitmap);
+        QImage image(picture.width(), picture.height(), QImage::Format_ARGB32);
+        const auto width = static_cast<std::size_t>(picture.width());
+        for (int y = 0; y < picture.height(); ++y)
+            std::copy_n(picture.pixels().data() + static_cast<std::size_t>(y) * width, width,
+                        reinterpret_cast<std::uint32_t*>(image.scanLine(y)));
         return image;
     }();
     return icon;

@@ -1,6 +1,8 @@
 // Benchmarks of the icon reader on the largest real files: count, and extract + render.
 #include "IconApi.h"
-#include "IconReader.h"
+#include "quorvane/icons/Drawing.h"
+#include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/Scaling.h"
 
 #include <benchmark/benchmark.h>
 

@@ -21,7 +21,10 @@ exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb; rm -rf "$work"' EXIT
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 50); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}

@@ -52,7 +52,8 @@ echo "| files | image taken | \`quorvane-icons thumbnail -s 256\` | \`icoextract
 echo "|---|---|---|---|---|---|---|---|"
 for set in png dib; do
     if [ $set = png ]; then files=("${png_files[@]}") label="wine x86_64, ${#png_files[@]} files" taken="256×256 PNG"; else
-        files=("${dib_files[@]}") label="NSIS stubs, ${#dib_files[@]} files" taken="32×32 DIB"; fi
+        files=("${dib_files[@]}") label="NSIS stubs, ${#dib_files[@]} files" taken="32×32 DIB"
+    fi
     write_scripts $set "${files[@]}"
     hyperfine -N --warmup 1 --runs 10 --export-json "$work/$set.json" \
         "bash $work/$set-ours.sh" "bash $work/$set-icoextract.sh" "bash $work/$set-icoutils.sh" \

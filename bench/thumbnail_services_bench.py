@@ -17,7 +17,9 @@ ROUNDS = 5
 
 def programs():
     """Wine's programs with icons."""
-    count = lambda f: subprocess.run(["/usr/bin/quorvane-icons", "count", f], capture_output=True).stdout
+    count = lambda f: subprocess.run(
+        ["/usr/bin/quorvane-icons", "count", f], capture_output=True
+    ).stdout
     return [f for f in sorted(glob.glob(WINE + "/*.exe")) if count(f).strip() != b"0"][:20]
 
 
@@ -55,18 +57,39 @@ def tumbler_times(files, flavour):
     bus = Gio.bus_get_sync(Gio.BusType.SESSION)
     finished = []
     ready = []
-    bus.signal_subscribe(None, name, "Finished", path, None, 0, lambda *s: finished.append(s[5].unpack()[0]))
-    bus.signal_subscribe(None, name, "Ready", path, None, 0, lambda *s: ready.extend(s[5].unpack()[1]))
+    bus.signal_subscribe(
+        None, name, "Finished", path, None, 0, lambda *s: finished.append(s[5].unpack()[0])
+    )
+    bus.signal_subscribe(
+        None, name, "Ready", path, None, 0, lambda *s: ready.extend(s[5].unpack()[1])
+    )
     while len(times) < ROUNDS:
         finished.clear()
         ready.clear()
         cache = tempfile.mkdtemp()
-        service = subprocess.Popen(["/usr/lib/x86_64-linux-gnu/tumbler-1/tumblerd"], env=dict(os.environ, XDG_CACHE_HOME=cache))
-        owner = ("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner")
-        while not bus.call_sync(*owner, GLib.Variant("(s)", (name,)), None, 0, -1, None).unpack()[0]:
+        service = subprocess.Popen(
+            ["/usr/lib/x86_64-linux-gnu/tumbler-1/tumblerd"],
+            env=dict(os.environ, XDG_CACHE_HOME=cache),
+        )
+        owner = (
+            "org.freedesktop.DBus",
+            "/org/freedesktop/DBus",
+            "org.freedesktop.DBus",
+            "NameHasOwner",
+        )
+        while not bus.call_sync(*owner, GLib.Variant("(s)", (name,)), None, 0, -1, None).unpack()[
+            0
+        ]:
             time.sleep(0.05)
-        types = [Gio.File.new_for_path(f).query_info("standard::content-type", 0, None).get_content_type() for f in files]
-        request = GLib.Variant("(asasssu)", (["file://" + f for f in files], types, flavour, "default", 0))
+        types = [
+            Gio.File.new_for_path(f)
+            .query_info("standard::content-type", 0, None)
+            .get_content_type()
+            for f in files
+        ]
+        request = GLib.Variant(
+            "(asasssu)", (["file://" + f for f in files], types, flavour, "default", 0)
+        )
         start = time.perf_counter()
         handle = bus.call_sync(name, path, name, "Queue", request, None, 0, -1, None).unpack()[0]
         deadline = time.monotonic() + 30
@@ -82,12 +105,16 @@ def tumbler_times(files, flavour):
 
 
 def row(label, times):
-    print(f"| {label} | {statistics.median(times):.1f} ms | {min(times):.1f} ms | {max(times):.1f} ms |")
+    print(
+        f"| {label} | {statistics.median(times):.1f} ms | {min(times):.1f} ms | {max(times):.1f} ms |"
+    )
 
 
 if __name__ == "__main__":
     os.environ.update(HOME=tempfile.mkdtemp(), XDG_CACHE_HOME=tempfile.mkdtemp())
-    print(f"{len(programs())} wine programs, {len(icons())} NSIS .ico files; median, least and most of {ROUNDS} rounds.")
+    print(
+        f"{len(programs())} wine programs, {len(icons())} NSIS .ico files; median, least and most of {ROUNDS} rounds."
+    )
     print()
     print("| service, files, size | a thumbnail | least | most |")
     print("|---|---|---|---|")

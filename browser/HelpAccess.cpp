@@ -21,7 +21,7 @@ void frmQuorvane::mnuHelpItem_Click(std::int16_t Index) {
         WinHelpA(this, App().HelpFile, HELP_KEY, 0);
         break;
     case 4:
-        about::frmAbout::ShowModal();
+        about::frmAbout::ShowModal(this, windowIcon());
         break;
     default:
         break;

@@ -78,6 +78,24 @@ void frmQuorvane::createControls() {
     setBackColor(Frame1, COLOR_BTNFACE); // a frame's own default BackColor
     Frame1->setFocusPolicy(Qt::NoFocus);
 
+    createButtons();
+
+    createPicture();
+
+    CMDialog1 = new CommonDialog(this);
+    CMDialog1->setObjectName(QStringLiteral("CMDialog1"));
+
+    // TabIndex order: the buttons, "→" before "←", then the picture; hidden arrows are skipped.
+    QWidget::setTabOrder(cmdButton(0), cmdButton(1));
+    QWidget::setTabOrder(cmdButton(1), cmdButton(2));
+    QWidget::setTabOrder(cmdButton(2), cmdArrow(1));
+    QWidget::setTabOrder(cmdArrow(1), cmdArrow(0));
+    QWidget::setTabOrder(cmdArrow(0), pctIcon);
+    cmdButton(0)->setFocus();
+}
+
+// The command buttons and the two arrows, on the frame.
+void frmQuorvane::createButtons() {
     struct ButtonDesign {
         const char* caption;
         int left, top, width, height;
@@ -103,7 +121,10 @@ void frmQuorvane::createControls() {
         arrow->setAutoDefault(true);
         arrow->setVisible(false);
     }
+}
 
+// The picture area: white, with a sunken border.
+void frmQuorvane::createPicture() {
     pctIcon = new PictureBox(Frame1);
     pctIcon->setObjectName(QStringLiteral("pctIcon"));
     // A 2-pixel sunken border leaves a drawable area of 35 x 35 pixels in the 39 x 39 control.
@@ -116,17 +137,6 @@ void frmQuorvane::createControls() {
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::white);
     pctIcon->setPalette(white);
-
-    CMDialog1 = new CommonDialog(this);
-    CMDialog1->setObjectName(QStringLiteral("CMDialog1"));
-
-    // TabIndex order: the buttons, "→" before "←", then the picture; hidden arrows are skipped.
-    QWidget::setTabOrder(cmdButton(0), cmdButton(1));
-    QWidget::setTabOrder(cmdButton(1), cmdButton(2));
-    QWidget::setTabOrder(cmdButton(2), cmdArrow(1));
-    QWidget::setTabOrder(cmdArrow(1), cmdArrow(0));
-    QWidget::setTabOrder(cmdArrow(0), pctIcon);
-    cmdButton(0)->setFocus();
 }
 
 void frmQuorvane::createMenus() {

@@ -57,6 +57,8 @@ class frmQuorvane : public QMainWindow {
   private:
     frmQuorvane();
     void createControls();
+    void createButtons();
+    void createPicture();
     void createMenus();
 };
 

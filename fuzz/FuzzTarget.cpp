@@ -1,10 +1,12 @@
 // Every path of the icon reader over one input; the input's size bounds the work of each.
 #include "FuzzTarget.h"
 
-#include "IconExport.h"
-#include "IconImage.h"
-#include "IconReader.h"
 #include "Listing.h"
+#include "quorvane/icons/Drawing.h"
+#include "quorvane/icons/IcoWriter.h"
+#include "quorvane/icons/IconBitmap.h"
+#include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/Scaling.h"
 
 #include <sstream>
 

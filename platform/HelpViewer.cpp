@@ -90,19 +90,8 @@ QString homePage(const QString& collection) {
     return QString::fromUtf8(text, sqlite3_column_bytes(statement, 0));
 }
 
-// Starts the viewer for the collection unless it already shows it; false when it cannot start.
-bool ensureViewer(const QString& collection) {
-    const QString path = QFileInfo(collection).absoluteFilePath();
-    if (running() && viewer().collection == path)
-        return true;
-    quitViewer();
-    auto process = std::make_unique<QProcess>();
-    // The viewer speaks the program's language.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("ja"));
-    environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("ja_JP.UTF-8"));
-    process->setProcessEnvironment(environment);
-    process->setProgram(viewerProgram());
+// The viewer's command line for the collection at `path`.
+QStringList viewerArguments(const QString& path) {
     QStringList arguments = {QStringLiteral("-collectionFile"), path,
                              QStringLiteral("-enableRemoteControl")};
     // The first time, the viewer has no size of its own: it opens in the middle of the screen
@@ -124,7 +113,23 @@ bool ensureViewer(const QString& collection) {
                          .arg(screen.x() + (screen.width() - width) / 2)
                          .arg(screen.y() + (screen.height() - height) / 2);
     }
-    process->setArguments(arguments);
+    return arguments;
+}
+
+// Starts the viewer for the collection unless it already shows it; false when it cannot start.
+bool ensureViewer(const QString& collection) {
+    const QString path = QFileInfo(collection).absoluteFilePath();
+    if (running() && viewer().collection == path)
+        return true;
+    quitViewer();
+    auto process = std::make_unique<QProcess>();
+    // The viewer speaks the program's language.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("ja"));
+    environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("ja_JP.UTF-8"));
+    process->setProcessEnvironment(environment);
+    process->setProgram(viewerProgram());
+    process->setArguments(viewerArguments(path));
     // The viewer lives on its own: in a session of its own, so that a signal to the
     // program's process group does not reach it, and with no output into the program, so
     // that it never writes into a pipe that the program's end has closed. Its input stays

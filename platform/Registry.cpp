@@ -3,8 +3,6 @@
 
 #include "SystemServices.h"
 
-#include <QStandardPaths>
-
 #include <algorithm>
 #include <map>
 
@@ -27,20 +25,23 @@ QString normalised(const QString& path) {
     return p;
 }
 
+// The keys of the machine's HKEY_LOCAL_MACHINE, by normalised path.
+std::map<QString, RegistryKeyReader>& machineKeys() {
+    static std::map<QString, RegistryKeyReader> keys;
+    return keys;
+}
+
+std::optional<RegistryKey> machineKey(const QString& path) {
+    const auto reader = machineKeys().find(normalised(path));
+    if (reader == machineKeys().end())
+        return std::nullopt;
+    return reader->second();
+}
+
 } // namespace
 
-std::optional<RegistryKey> machineLocalMachineKey(const QString& path) {
-    if (normalised(path) != QLatin1String("software\\microsoft\\shared tools\\msinfo"))
-        return std::nullopt;
-    RegistryKey key; // read-only: KEY_READ and nothing more
-    for (const char* program : {"hardinfo", "hardinfo2", "kinfocenter"}) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(program));
-        if (!found.isEmpty()) {
-            key.values.insert(QStringLiteral("path"), {REG_SZ, found.toLocal8Bit() + '\0'});
-            break;
-        }
-    }
-    return key;
+void provideMachineKey(const QString& path, RegistryKeyReader reader) {
+    machineKeys()[normalised(path)] = std::move(reader);
 }
 
 std::int32_t RegOpenKeyExA(HKEY hKey, const QString& lpSubKey, std::uint32_t,
@@ -49,7 +50,7 @@ std::int32_t RegOpenKeyExA(HKEY hKey, const QString& lpSubKey, std::uint32_t,
         return ERROR_INVALID_HANDLE;
     const std::optional<RegistryKey> key = services().localMachine
                                                ? services().localMachine(normalised(lpSubKey))
-                                               : machineLocalMachineKey(lpSubKey);
+                                               : machineKey(lpSubKey);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     if ((samDesired & ~key->grantedAccess) != 0)

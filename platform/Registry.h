@@ -1,7 +1,8 @@
 // A registry with the platform's semantics: keys opened with an access mask checked against
 // the rights the key grants, values with a type and bytes, the in/out size of a query. Its
-// one root here, HKEY_LOCAL_MACHINE, is read-only and reflects the machine at each open; tests
-// replace it with hives of their own.
+// one root here, HKEY_LOCAL_MACHINE, is read-only and holds the keys that the program's parts
+// provide, each made at open from the machine as it is; tests replace it with hives of their
+// own.
 #pragma once
 
 #include <QByteArray>
@@ -53,9 +54,11 @@ struct RegistryKey {
 
 // Looks up a key of HKEY_LOCAL_MACHINE by its path ("A\B\C"); nothing when there is none.
 using RegistryHive = std::function<std::optional<RegistryKey>(const QString& path)>;
-// The machine's HKEY_LOCAL_MACHINE: "SOFTWARE\Microsoft\Shared Tools\MSINFO" has the value
-// PATH (REG_SZ) naming this desktop's system-information program when one is installed.
-std::optional<RegistryKey> machineLocalMachineKey(const QString& path);
+// Makes a key of the machine's HKEY_LOCAL_MACHINE (read-only, KEY_READ), each time it is opened.
+using RegistryKeyReader = std::function<RegistryKey()>;
+// Gives the machine's HKEY_LOCAL_MACHINE the key at `path`, made by `reader` at each open, so
+// that it reflects the machine at that moment. The program's parts add the keys they read.
+void provideMachineKey(const QString& path, RegistryKeyReader reader);
 
 std::int32_t RegOpenKeyExA(HKEY hKey, const QString& lpSubKey, std::uint32_t ulOptions,
                            std::uint32_t samDesired, HKEY* phkResult);

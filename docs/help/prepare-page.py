@@ -19,11 +19,10 @@ tags (not in the head, nor inside <pre>):
 - the words that readers search for get a zero-width space on either side: the viewer's
   full-text index cuts text into words only at spaces and punctuation, and Japanese writes
   none between words;
-- the text of an element marked class="keep" (a caption in a table) is one unit.
+- the text of an element marked class="keep" (a caption the page explains) is one unit.
 
 With --mark, the page is coloured for the rendered check: a character that may not begin a
-line red, one that may not end a line blue, table borders green, everything else black on an
-ivory page. With --plain as well, the units, no-break spaces and search separators are left
+line red, one that may not end a line blue, everything else black on an ivory page. With --plain as well, the units, no-break spaces and search separators are left
 out: the page is broken as the marks alone would have it.
 
 Usage: prepare-page.py [--mark [--plain]] IN.html OUT.html
@@ -32,9 +31,13 @@ import re
 import sys
 
 NO_BREAK_BEFORE = set(
+    # closing brackets and punctuation, the long-vowel mark
     "、。，．・：；？！ー—…‥）」』】〕〉》］｝"
+    # small kana and the repetition marks
     "ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶゝゞヽヾ々"
+    # their half-width forms
     "｡｣､･ｰｧｨｩｪｫｬｭｮｯﾞﾟ"
+    # and in Latin text
     ")]},.:;!?%"
 )
 NO_BREAK_AFTER = set("（「『【〔〈《［｛｢([{")
@@ -73,12 +76,12 @@ SEARCH_WORDS = sorted(
 )
 ZERO_WIDTH_SPACE = "\u200b"
 NO_BREAK_SPACE = "\u00a0"
-# A caption kept whole also keeps its table column wide enough for it.
+# A caption kept whole, on one line.
 UNIT_STYLE = "<style>.u { display: inline-block } .keep { white-space: nowrap }</style>"
 # (The viewer paints the body's background only when the root element has one too.)
 MARK_STYLE = (
     "<style>html, body { background-color: #fffff0 } body { color: black; margin: 0; padding: 8px }"
-    " a { color: black; text-decoration: none } table, td, th { border-color: #00ff00 }</style>"
+    " a { color: black; text-decoration: none }</style>"
 )
 RED, BLUE = "#e00000", "#0000e0"
 
@@ -105,7 +108,9 @@ def join_lines(text):
 
 def access_key_at(text, i):
     """Whether an access key such as "(O)" starts at i, right after its caption."""
-    return re.match(r"\([A-Z]\)", text[i : i + 3]) is not None and i > 0 and not text[i - 1].isspace()
+    return (
+        re.match(r"\([A-Z]\)", text[i : i + 3]) is not None and i > 0 and not text[i - 1].isspace()
+    )
 
 
 def glue_space_at(text, i):
@@ -146,7 +151,9 @@ def search_cuts(text):
             i += len(word)
         else:
             i += 1
-    return {c for c in cuts if 0 < c < len(text) and not text[c - 1].isspace() and not text[c].isspace()}
+    return {
+        c for c in cuts if 0 < c < len(text) and not text[c - 1].isspace() and not text[c].isspace()
+    }
 
 
 def units(text, keep):

@@ -22,7 +22,8 @@ export LANGUAGE=ja
 widths="500 586 $(seq 600 25 1000)"
 
 # Builds the help file $work/NAME/Quorvane.hlp of the pages prepared with the marks and OPTIONS.
-marked_help() { # marked_help NAME OPTIONS...
+# marked_help NAME OPTIONS...
+marked_help() {
     local folder=$work/$1 page
     shift
     mkdir -p "$folder/home"
@@ -37,7 +38,7 @@ marked_help() { # marked_help NAME OPTIONS...
 # of its own); prints a line for each page and width at which help_line_ends finds a fault.
 # Usage: sweep NAME WIDTH...
 sweep() {
-    local name=$1 remote=$work/remote viewer win width page
+    local name=$1 remote=$work/$1/remote viewer win width page
     shift
     mkfifo "$remote"
     HOME=$work/$name/home /usr/lib/qt6/bin/assistant -collectionFile "$work/$name/Quorvane.hlp" \
@@ -60,8 +61,7 @@ sweep() {
     done
     exec 4>&-
     kill "$viewer"
-    wait "$viewer" 2>/dev/null || true
-    rm -f "$remote"
+    wait "$viewer" || true
 }
 
 pages=("$@")
@@ -79,5 +79,5 @@ if [ ! -s "$work/plain.faults" ]; then
     echo "FAILED: the pages prepared with the marks alone show no fault" >&2
     failed=1
 fi
-echo "help pages: $(wc -l <"$work/plain.faults") faults without the preparation, $(wc -l <"$work/prepared.faults") with it"
+echo "help pages: $(wc -l <"$work/prepared.faults") faults, $(wc -l <"$work/plain.faults") unprepared"
 exit $failed

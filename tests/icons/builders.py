@@ -1,10 +1,10 @@
-"""Byte builders for small DIB, PNG, ICO, PE and NE files, and for hostile files (the bombs):
-files that claim far more than they hold, or that hold far more than a picture needs.
-
-Pictures are lists of 0xAARRGGBB pixels, top-down; masks are lists of 0 and 1, 1 where the
-screen shows through. An image is a tuple (width, height, bits, id, data): its directory entry
-(256 written as 0), its RT_ICON id in groups, and its bytes.
-usage: builders.py DIR  (writes the bombs into DIR)"""
+# Byte builders for small DIB, PNG, ICO, PE and NE files, and for hostile files (the bombs):
+# files that claim far more than they hold, or that hold far more than a picture needs.
+#
+# Pictures are lists of 0xAARRGGBB pixels, top-down; masks are lists of 0 and 1, 1 where the
+# screen shows through. An image is a tuple (width, height, bits, id, data): its directory entry
+# (256 written as 0), its RT_ICON id in groups, and its bytes.
+# usage: builders.py DIR  (writes the bombs into DIR)
 
 import struct
 import sys
@@ -27,36 +27,53 @@ PE_HEADER = 0x40
 FILE_HEADER = PE_HEADER + 4
 OPTIONAL_HEADER = FILE_HEADER + 20
 OPTIONAL_HEADER_SIZE = 224
-RESOURCE_DATA_DIRECTORY = OPTIONAL_HEADER + 96 + 2 * 8  # DataDirectory[2], of 8 bytes each
+# DataDirectory[2], of 8 bytes each
+RESOURCE_DATA_DIRECTORY = OPTIONAL_HEADER + 96 + 2 * 8
 SECTION_TABLE = OPTIONAL_HEADER + OPTIONAL_HEADER_SIZE
 SECTION_HEADER_SIZE = 40
 FILE_ALIGNMENT = 0x200
 RVA = 0x1000
-# Where ne() puts its header, and its resource table after it.
+# The resource section of a pe() file without extra sections, and in it the root directory's
+# first entry (a Name and an OffsetToData): RT_ICON's, when there are icons.
+RESOURCE_SECTION = FILE_ALIGNMENT
+ICON_TYPE_ENTRY = RESOURCE_SECTION + 16
+# Where ne() puts its header, and its resource table after it: rscAlignShift, then the first
+# TYPEINFO (rtTypeID, rtResourceCount).
 NE_HEADER = 0x40
 NE_RESOURCE_TABLE = 0x80
+NE_ALIGN_SHIFT = NE_RESOURCE_TABLE
+NE_FIRST_TYPE_COUNT = NE_RESOURCE_TABLE + 2 + 2
+# GRPICONDIR's idCount; in an .ico file, the first ICONDIRENTRY's dwImageOffset.
+GRPICONDIR_COUNT = 4
+ICO_FIRST_OFFSET = 6 + 12
+
+
+# Where a BITMAPINFOHEADER holds its fields.
+class BitmapInfoHeader:
+    size, width, height, bit_count, compression, colours_used = 0, 4, 8, 14, 16, 32
 
 
 def le(fmt, *values):
     return struct.pack("<" + fmt, *values)
 
 
+# DATA with VALUE written at AT, little-endian.
 def patched(data, at, fmt, value):
-    """DATA with VALUE written at AT, little-endian."""
     out = bytearray(data)
     struct.pack_into("<" + fmt, out, at, value)
     return bytes(out)
 
 
+# An icon DIB: its header (12 for BITMAPCOREHEADER, 40 and up for BITMAPINFOHEADER and its
+# later forms), the colour table of the picture's colours (indexed depths), the colour rows
+# bottom-up and the AND mask (mask=False leaves it out).
 def dib(pixels, w, h, bits=32, header=40, bitfields=False, alpha=True, mask=None):
-    """An icon DIB: its header (12 for BITMAPCOREHEADER, 40 and up for BITMAPINFOHEADER and its
-    later forms), the colour table of the picture's colours (indexed depths), the colour rows
-    bottom-up and the AND mask (mask=False leaves it out)."""
     palette = []
     if bits <= 8:
         palette = list(dict.fromkeys(p & 0xFFFFFF for p in pixels))
         palette += [0] * ((1 << bits) - len(palette))
-    if header == 12:  # the height counts the mask too
+    # the height counts the mask too
+    if header == 12:
         out = le("IHHHH", 12, w, 2 * h, 1, bits)
     else:
         compression = 3 if bitfields else 0
@@ -86,9 +103,9 @@ def dib(pixels, w, h, bits=32, header=40, bitfields=False, alpha=True, mask=None
     return out + rows(w, h, 1, mask or [0] * (w * h))
 
 
+# Rows of DEPTH-bit values, bottom-up, each padded to 32 bits; values of fewer than 8 bits
+# are packed from the high bit, others stored little-endian.
 def rows(w, h, depth, values):
-    """Rows of DEPTH-bit values, bottom-up, each padded to 32 bits; values of fewer than 8 bits
-    are packed from the high bit, others stored little-endian."""
     stride = (w * depth + 31) // 32 * 4
     out = b""
     for y in reversed(range(h)):
@@ -103,15 +120,15 @@ def rows(w, h, depth, values):
     return out
 
 
+# A PNG chunk: length, type, data and CRC.
 def chunk(kind, data):
-    """A PNG chunk: length, type, data and CRC."""
     crc = zlib.crc32(kind + data)
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
 
 
+# An 8-bit PNG of the given colour type whose IDAT holds IMAGE_DATA (compressed rows, their
+# filter bytes included), with chunks BEFORE and AFTER the IDAT.
 def png_file(w, h, colour_type, image_data, before=b"", after=b""):
-    """An 8-bit PNG of the given colour type whose IDAT holds IMAGE_DATA (compressed rows, their
-    filter bytes included), with chunks BEFORE and AFTER the IDAT."""
     header = struct.pack(">IIBBBBB", w, h, 8, colour_type, 0, 0, 0)
     return (
         b"\x89PNG\r\n\x1a\n"
@@ -123,33 +140,34 @@ def png_file(w, h, colour_type, image_data, before=b"", after=b""):
     )
 
 
+# An 8-bit RGBA PNG.
 def png(pixels, w, h, before=b"", after=b""):
-    """An 8-bit RGBA PNG."""
     data = b""
     for y in range(h):
-        data += b"\0"  # the row's filter: none
+        # the row's filter: none
+        data += b"\0"
         for p in pixels[y * w : (y + 1) * w]:
             data += struct.pack(">I", (p << 8 | p >> 24) & 0xFFFFFFFF)
     return png_file(w, h, 6, zlib.compress(data), before, after)
 
 
+# An image of one colour.
 def flat(colour, w=32, h=None, bits=32, id=1, as_png=False):
-    """An image of one colour."""
     h = h or w
     if as_png:
         return (w, h, bits, id, png([colour] * w * h, w, h))
     return (w, h, bits, id, dib([colour] * w * h, w, h, bits, alpha=False))
 
 
+# The fields that GRPICONDIRENTRY and ICONDIRENTRY share.
 def entry(image):
-    """The fields that GRPICONDIRENTRY and ICONDIRENTRY share."""
     w, h, bits, _, data = image
     colours = 1 << bits if bits < 8 else 0
     return le("BBBBHHI", w & 255, h & 255, colours, 0, 1, bits, len(data))
 
 
+# An .ico file: ICONDIR, an ICONDIRENTRY an image, then the images.
 def ico(images, kind=ICON):
-    """An .ico file: ICONDIR, an ICONDIRENTRY an image, then the images."""
     out = le("HHH", 0, kind, len(images))
     at = 6 + 16 * len(images)
     for image in images:
@@ -158,21 +176,22 @@ def ico(images, kind=ICON):
     return out + b"".join(image[4] for image in images)
 
 
+# An RT_GROUP_ICON resource: GRPICONDIR and a GRPICONDIRENTRY an image.
 def group_directory(images):
-    """An RT_GROUP_ICON resource: GRPICONDIR and a GRPICONDIRENTRY an image."""
-    return le("HHH", 0, ICON, len(images)) + b"".join(entry(i) + le("H", i[3]) for i in images)
+    entries = b"".join(entry(i) + le("H", i[3]) for i in images)
+    return le("HHH", 0, ICON, len(images)) + entries
 
 
+# Resources for pe(): an RT_GROUP_ICON and its RT_ICON images, as (type, name, language,
+# data).
 def group(name, images, language=0):
-    """Resources for pe(): an RT_GROUP_ICON and its RT_ICON images, as (type, name, language,
-    data)."""
     resources = [(RT_GROUP_ICON, name, language, group_directory(images))]
     return resources + [(RT_ICON, i[3], language, i[4]) for i in images]
 
 
+# The resource tree of (type, name, language, data) resources as the platform's linkers
+# store it: in each directory named entries first, in name order, then ids ascending.
 def resource_tree(resources):
-    """The resource tree of (type, name, language, data) resources as the platform's linkers
-    store it: in each directory named entries first, in name order, then ids ascending."""
     tree = {}
     for kind, name, language, data in resources:
         tree.setdefault(kind, {}).setdefault(name, {})[language] = data
@@ -186,10 +205,10 @@ def resource_tree(resources):
     return entries(tree)
 
 
+# A resource section: directories are lists of (id or name, child) with the named entries
+# first; a child is a directory or the bytes of a resource. A child or name that stands in
+# several places is written once, and every place points at it.
 def resource_section(tree):
-    """A resource section: directories are lists of (id or name, child) with the named entries
-    first; a child is a directory or the bytes of a resource. A child or name that stands in
-    several places is written once, and every place points at it."""
     section = bytearray()
     written = {}
 
@@ -204,7 +223,8 @@ def resource_section(tree):
         if id(node) in written:
             return written[id(node)]
         at = written[id(node)] = len(section)
-        if isinstance(node, bytes):  # IMAGE_RESOURCE_DATA_ENTRY, then the data
+        # IMAGE_RESOURCE_DATA_ENTRY, then the data
+        if isinstance(node, bytes):
             section.extend(le("IIII", RVA + at + 16, len(node), 0, 0) + node)
             section.extend(bytes(-len(section) % 4))
             return at
@@ -223,14 +243,14 @@ def resource_section(tree):
     return bytes(section)
 
 
+# A PE32 image whose resource section holds RESOURCES, (type, name, language, data).
 def pe(resources):
-    """A PE32 image whose resource section holds RESOURCES, (type, name, language, data)."""
     return pe_tree(resource_tree(resources))
 
 
+# A PE32 image whose resource section holds TREE (as resource_section takes it), with
+# EXTRA_SECTIONS one-byte sections before it in the section table, mapped far above it.
 def pe_tree(tree, extra_sections=0):
-    """A PE32 image whose resource section holds TREE (as resource_section takes it), with
-    EXTRA_SECTIONS one-byte sections before it in the section table, mapped far above it."""
     section = resource_section(tree)
     sections = extra_sections + 1
     headers_end = SECTION_TABLE + SECTION_HEADER_SIZE * sections
@@ -238,12 +258,15 @@ def pe_tree(tree, extra_sections=0):
     out = bytearray(raw)
     out[0:2] = b"MZ"
     struct.pack_into("<I", out, E_LFANEW, PE_HEADER)
-    struct.pack_into("<I", out, PE_HEADER, 0x4550)  # "PE\0\0"
+    # "PE\0\0"
+    struct.pack_into("<I", out, PE_HEADER, 0x4550)
     # Machine (i386), NumberOfSections, and at 16 SizeOfOptionalHeader and Characteristics.
     struct.pack_into("<HH", out, FILE_HEADER, 0x14C, sections)
     struct.pack_into("<HH", out, FILE_HEADER + 16, OPTIONAL_HEADER_SIZE, 0x2102)
-    struct.pack_into("<H", out, OPTIONAL_HEADER, 0x10B)  # PE32
-    struct.pack_into("<I", out, OPTIONAL_HEADER + 92, 16)  # NumberOfRvaAndSizes
+    # PE32
+    struct.pack_into("<H", out, OPTIONAL_HEADER, 0x10B)
+    # NumberOfRvaAndSizes
+    struct.pack_into("<I", out, OPTIONAL_HEADER + 92, 16)
     struct.pack_into("<II", out, RESOURCE_DATA_DIRECTORY, RVA, len(section))
     for i in range(extra_sections):
         at = SECTION_TABLE + SECTION_HEADER_SIZE * i
@@ -254,21 +277,23 @@ def pe_tree(tree, extra_sections=0):
     return bytes(out) + section
 
 
+# A 16-bit NE module whose resource table holds one group icon, with the id NAME or the
+# name NAME (bytes), and its images. Offsets and lengths count in units of 1 << SHIFT.
 def ne(images, shift=4, name=1):
-    """A 16-bit NE module whose resource table holds one group icon, with the id NAME or the
-    name NAME (bytes), and its images. Offsets and lengths count in units of 1 << SHIFT."""
     unit = 1 << shift
     named = isinstance(name, bytes)
     # rscAlignShift, two TYPEINFOs with their NAMEINFOs, the ending 0, the group's name
     table = 2 + 8 + 12 + 8 + 12 * len(images) + 2 + (1 + len(name) if named else 0)
-    out = bytearray(NE_RESOURCE_TABLE + table + 1)  # then an empty resident name table
+    # then an empty resident name table
+    out = bytearray(NE_RESOURCE_TABLE + table + 1)
     out[0:2] = b"MZ"
     struct.pack_into("<I", out, E_LFANEW, NE_HEADER)
     out[NE_HEADER : NE_HEADER + 2] = b"NE"
     # ne_rsrctab and ne_restab, relative to the NE header.
     struct.pack_into("<HH", out, NE_HEADER + 0x24, NE_RESOURCE_TABLE - NE_HEADER, table + 0x40)
     struct.pack_into("<H", out, NE_RESOURCE_TABLE, shift)
-    if named:  # the name's offset in the table: a length byte, then the characters
+    # the name's offset in the table: a length byte, then the characters
+    if named:
         group_id = table - 1 - len(name)
         out[NE_RESOURCE_TABLE + group_id] = len(name)
         out[NE_RESOURCE_TABLE + group_id + 1 : NE_RESOURCE_TABLE + table] = name
@@ -282,7 +307,8 @@ def ne(images, shift=4, name=1):
     for kind, resources in types:
         struct.pack_into("<HH", out, at, kind, len(resources))
         at += 8
-        for rn_id, data in resources:  # NAMEINFO: offset and length in units, flags, id
+        # NAMEINFO: offset and length in units, flags, id
+        for rn_id, data in resources:
             out.extend(bytes(-len(out) % unit))
             struct.pack_into("<HHHH", out, at, len(out) // unit, -(-len(data) // unit), 0, rn_id)
             out.extend(data)
@@ -290,37 +316,40 @@ def ne(images, shift=4, name=1):
     return bytes(out + bytes(-len(out) % unit))
 
 
+# COUNT zTXt chunks whose text inflates to 8 MB each, some 7.8 kB apiece.
 def text_chunks(count):
-    """COUNT zTXt chunks whose text inflates to 8 MB each, some 7.8 kB apiece."""
     text = zlib.compress(bytes(8 << 20), 9)
     return chunk(b"zTXt", b"Comment\0\0" + text) * count
 
 
+# A zlib stream of ROWS_DATA followed by MEGABYTES of zeros: whole blocks of one megabyte,
+# each compressed once and repeated, and the Adler-32 of it all.
 def overflowing(rows_data, megabytes):
-    """A zlib stream of ROWS_DATA followed by MEGABYTES of zeros: whole blocks of one megabyte,
-    each compressed once and repeated, and the Adler-32 of it all."""
     deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
     start = deflate.compress(rows_data) + deflate.flush(zlib.Z_FULL_FLUSH)
     megabyte = deflate.compress(bytes(1 << 20)) + deflate.flush(zlib.Z_FULL_FLUSH)
     end = deflate.flush()
     adler = zlib.adler32(rows_data)
     a, b = adler & 0xFFFF, adler >> 16
-    b = (b + (megabytes << 20) * a) % 65521  # zeros leave a as it is and add it to b
+    # zeros leave a as it is and add it to b
+    b = (b + (megabytes << 20) * a) % 65521
     return b"\x78\xda" + start + megabyte * megabytes + end + struct.pack(">I", b << 16 | a)
 
 
+# Files that claim far more than they hold, or hold far more than their icons need.
 def bombs():
-    """Files that claim far more than they hold, or hold far more than their icons need."""
-
-    def claiming_ico(count, claimed, size):  # COUNT entries, each claiming bytes at offset 0
+    # COUNT entries, each claiming bytes at offset 0
+    def claiming_ico(count, claimed, size):
         directory = le("HHH", 0, ICON, count)
         directory += le("BBBBHHII", 32, 32, 0, 0, 1, 32, claimed, 0) * count
         return directory.ljust(size, b"\0")
 
-    def grey_png(w, h, rows_there):  # a header claiming WxH, data for ROWS_THERE rows of zeros
+    # a header claiming WxH, data for ROWS_THERE rows of zeros
+    def grey_png(w, h, rows_there):
         return png_file(w, h, 0, zlib.compress(bytes(rows_there * (w + 1)), 9))
 
-    def one(image_data):  # an .ico of one 32x32 image
+    # an .ico of one 32x32 image
+    def one(image_data):
         return ico([(32, 32, 32, 1, image_data)])
 
     red = [0xFFFF0000] * 32 * 32

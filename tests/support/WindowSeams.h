@@ -1,17 +1,34 @@
-// Test doubles for the services a user answers: message boxes, the file dialog (unless the real
-// one is asked for) and the end of the program, installed with any other services a test
-// gives, for the lifetime of one object, after which the services that were there come back.
-// Every call is recorded.
+// Real files for tests, and test doubles for the services a user answers: message boxes, the file
+// dialog (unless the real one is asked for) and the end of the program, installed with any other
+// services a test gives, for the lifetime of one object, after which the services that were there
+// come back. Every call is recorded.
 #pragma once
 
 #include "QtPrinters.h"
 #include "SystemServices.h"
+
+#include <QFile>
 
 #include <deque>
 #include <optional>
 #include <vector>
 
 namespace quorvane::testing {
+
+// Windows files that Debian packages install (wine, nsis), used as test oracles.
+inline const QString kWineDir = QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows");
+inline const QString kNsisDir = QStringLiteral("/usr/share/nsis");
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
 
 class WindowSeams {
   public:
@@ -20,7 +37,8 @@ class WindowSeams {
 
     std::vector<platform::MessageBoxRequest> messages;
     std::vector<platform::FileDialogRequest> dialogs;
-    std::deque<QString> answers; // what the next dialogs answer; an empty answer, or none, cancels
+    // what the next dialogs answer; an empty answer, or none, cancels
+    std::deque<QString> answers;
     int ends = 0;
 
   private:

@@ -3,7 +3,10 @@
 # and a list of processes ($pids) that end, with the directory, when the script ends; a script
 # may define on_exit for more.
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
 # ImageMagick 7 names its command magick; version 6 has convert.
 if ! command -v magick >/dev/null; then magick() { convert "$@"; }; fi
 work=$(mktemp -d)
@@ -19,11 +22,17 @@ trap cleanup EXIT
 # openbox unless the first is --no-wm; exports its DISPLAY and sets $display_number.
 start_x() {
     local wm=openbox
-    if [ "${1:-}" = --no-wm ]; then wm=; shift; fi
+    if [ "${1:-}" = --no-wm ]; then
+        wm=
+        shift
+    fi
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 "${screen:-1024x768x24}" "$@" >/dev/null 2>&1 &
     pids+=($!)
-    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    for _ in $(seq 50); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
     display_number=$(cat "$work/display")
     export DISPLAY=:$display_number
     unset QT_QPA_PLATFORM
@@ -33,25 +42,31 @@ start_x() {
         sleep 1
     fi
 }
-# Whether COMMAND… succeeds within ten seconds, tried every quarter of a second.
-eventually() { for _ in $(seq 40); do "$@" && return 0; sleep 0.25; done; return 1; }
+# Whether COMMAND… succeeds (or with "!" first, fails) within ten seconds, tried every quarter
+# of a second.
+eventually() {
+    local want=0
+    [ "$1" = ! ] && want=1 && shift
+    for _ in $(seq 40); do
+        [ "$("$@" >/dev/null 2>&1 && echo 0 || echo 1)" = $want ] && return 0
+        sleep 0.25
+    done
+    return 1
+}
 # The first visible window that matches, waiting up to 20 s.
-window() { timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1; }
+window() {
+    timeout 20 xdotool search --sync --onlyvisible "$@" | head -n 1
+}
 # Whether no visible window matches within ten seconds.
-gone() { for _ in $(seq 40); do xdotool search --onlyvisible "$@" >/dev/null 2>&1 || return 0; sleep 0.25; done; return 1; }
+gone() {
+    eventually ! xdotool search --onlyvisible "$@"
+}
 # Whether process PID ends within ten seconds.
-ends() { for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done; return 1; }
+ends() {
+    eventually ! kill -0 "$1"
+}
 
 # How many icon groups icoutils' wrestool finds in FILE (it lists a group once a language).
-icon_groups() { wrestool -l --type=14 "$1" | awk '{print $2}' | sort -u | wc -l; }
-
-# The program directory under ROOT/usr: the program with its help file beside it, and the
-# command in bin/ a link to it.
-check_program_dir() {
-    local root=$1
-    for f in usr/lib/quorvane/quorvane usr/lib/quorvane/Quorvane.hlp usr/lib/quorvane/Quorvane.qch usr/bin/quorvane-icons \
-        usr/share/man/man1/quorvane.1.gz usr/share/man/man1/quorvane-icons.1.gz usr/share/doc/quorvane/copyright; do
-        [ -f "$root/$f" ] || fail "$f is not there"
-    done
-    [ "$(readlink "$root/usr/bin/quorvane")" = ../lib/quorvane/quorvane ] || fail "bin/quorvane is not a link to the program"
+icon_groups() {
+    wrestool -l --type=14 "$1" | awk '{print $2}' | sort -u | wc -l
 }

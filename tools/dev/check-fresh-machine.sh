@@ -10,10 +10,16 @@
 #   WORK_DIR keeps the root and the logs (default: a new temporary folder).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-usage() { echo "usage: check-fresh-machine.sh bookworm|trixie [WORK_DIR]" >&2; exit 2; }
+usage() {
+    echo "usage: check-fresh-machine.sh bookworm|trixie [WORK_DIR]" >&2
+    exit 2
+}
 release=${1:-}
 case "$release" in bookworm | trixie) ;; *) usage ;; esac
-[ "$(id -u)" = 0 ] || { echo "check-fresh-machine: needs root (debootstrap, chroot)" >&2; exit 2; }
+[ "$(id -u)" = 0 ] || {
+    echo "check-fresh-machine: needs root (debootstrap, chroot)" >&2
+    exit 2
+}
 work=${2:-$(mktemp -d)}
 mkdir -p "$work"
 root=$work/root
@@ -24,7 +30,10 @@ cleanup() {
     for m in dev/pts dev proc sys; do umount -l "$root/$m" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
 
 # The README's commands: the first two lines of its first code block.
 mapfile -t commands < <(awk '/^```sh$/ {inside = 1; next} /^```$/ {exit} inside' "$repo/README.md" | head -n 2)
@@ -33,7 +42,10 @@ mapfile -t commands < <(awk '/^```sh$/ {inside = 1; next} /^```$/ {exit} inside'
 echo "== a fresh $release root in $root"
 [ -d "$root" ] && fail "$root exists already; give an empty WORK_DIR"
 debootstrap --variant=minbase "$release" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log" >&2; fail "debootstrap"; }
+    {
+        tail -n 20 "$work/debootstrap.log" >&2
+        fail "debootstrap"
+    }
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
 mount -t sysfs sys "$root/sys"
@@ -46,7 +58,10 @@ git -C "$repo" archive HEAD | tar -x -C "$root/src/quorvane"
 exec 3>"$work/display"
 Xvfb -displayfd 3 -listen tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 50); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 openbox >/dev/null 2>&1 &
@@ -64,17 +79,26 @@ in_root "${commands[0]}" "$work/first.log" &
 first=$!
 pids+=("$first")
 window=$(timeout 1800 xdotool search --sync --onlyvisible --name '^Quorvane$' | head -n 1) ||
-    { tail -n 30 "$work/first.log" >&2; fail "no window from the first command"; }
+    {
+        tail -n 30 "$work/first.log" >&2
+        fail "no window from the first command"
+    }
 first_seconds=$(($(date +%s) - start))
 sleep 1
 import -window "$window" "$work/first-window.png"
 xdotool windowactivate --sync "$window" key alt+x
-wait "$first" || { tail -n 30 "$work/first.log" >&2; fail "the first command ended with an error"; }
+wait "$first" || {
+    tail -n 30 "$work/first.log" >&2
+    fail "the first command ended with an error"
+}
 echo "the window showed after ${first_seconds} s; Alt+X ended the program (screenshot: $work/first-window.png)"
 
 echo "== 2: ${commands[1]}"
 start=$(date +%s)
-in_root "${commands[1]}" "$work/second.log" || { tail -n 40 "$work/second.log" >&2; fail "the second command"; }
+in_root "${commands[1]}" "$work/second.log" || {
+    tail -n 40 "$work/second.log" >&2
+    fail "the second command"
+}
 second_seconds=$(($(date +%s) - start))
 grep -E 'tests passed|passed, [0-9]+ failed|clang-tidy:|stat::' "$work/second.log" || true
 echo "the second command passed in ${second_seconds} s (log: $work/second.log)"

@@ -12,12 +12,24 @@ import zlib
 
 # The 16 colours of the standard palette, (r, g, b).
 PALETTE = [
-    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
-    (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
-    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+    (0, 0, 0),
+    (128, 0, 0),
+    (0, 128, 0),
+    (128, 128, 0),
+    (0, 0, 128),
+    (128, 0, 128),
+    (0, 128, 128),
+    (192, 192, 192),
+    (128, 128, 128),
+    (255, 0, 0),
+    (0, 255, 0),
+    (255, 255, 0),
+    (0, 0, 255),
+    (255, 0, 255),
+    (0, 255, 255),
+    (255, 255, 255),
 ]
 BLACK, NAVY, SILVER, GREY, RED, LIME, YELLOW, BLUE, WHITE = 0, 4, 7, 8, 9, 10, 11, 12, 15
-
 
 
 def fill(image, x0, y0, x1, y1, colour):
@@ -29,16 +41,16 @@ def fill(image, x0, y0, x1, y1, colour):
 
 def pixels():
     image = [[None] * 32 for _ in range(32)]  # None: transparent
-    fill(image, 3, 4, 30, 28, GREY)      # shadow
-    fill(image, 2, 3, 29, 27, BLACK)     # window border
-    fill(image, 3, 4, 28, 7, NAVY)       # title bar
-    fill(image, 4, 5, 5, 6, WHITE)       # its icon
-    fill(image, 23, 5, 24, 6, SILVER)    # its buttons
+    fill(image, 3, 4, 30, 28, GREY)  # shadow
+    fill(image, 2, 3, 29, 27, BLACK)  # window border
+    fill(image, 3, 4, 28, 7, NAVY)  # title bar
+    fill(image, 4, 5, 5, 6, WHITE)  # its icon
+    fill(image, 23, 5, 24, 6, SILVER)  # its buttons
     fill(image, 26, 5, 27, 6, SILVER)
-    fill(image, 3, 9, 28, 26, SILVER)    # window body
-    fill(image, 5, 10, 26, 25, WHITE)    # client area
+    fill(image, 3, 9, 28, 26, SILVER)  # window body
+    fill(image, 5, 10, 26, 25, WHITE)  # client area
     # Four tiles in a 2x2 grid: the icons inside a program file.
-    for (x0, y0, colour) in ((7, 12, RED), (17, 12, LIME), (7, 19, BLUE), (17, 19, YELLOW)):
+    for x0, y0, colour in ((7, 12, RED), (17, 12, LIME), (7, 19, BLUE), (17, 19, YELLOW)):
         fill(image, x0, y0, x0 + 7, y0 + 4, GREY)
         fill(image, x0 + 1, y0 + 1, x0 + 6, y0 + 3, colour)
     return image
@@ -62,7 +74,9 @@ def ico():
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
     data = header + table + bytes(xor) + bytes(mask)
     assert len(data) == 744
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(data), 22)
+    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack(
+        "<BBBBHHII", 32, 32, 16, 0, 1, 4, len(data), 22
+    )
     return directory + data
 
 
@@ -75,10 +89,17 @@ def png():
             rows += bytes(PALETTE[c]) + b"\xff" if c is not None else b"\x00\x00\x00\x00"
 
     def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        return (
+            struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        )
 
     header = struct.pack(">IIBBBBB", 32, 32, 8, 6, 0, 0, 0)  # 8-bit RGBA
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
+    return (
+        b"\x89PNG\r\n\x1a\n"
+        + chunk(b"IHDR", header)
+        + chunk(b"IDAT", zlib.compress(rows, 9))
+        + chunk(b"IEND", b"")
+    )
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ packages=(
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n qt6-l10n-tools
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
+    sqlite3
     # the manual pages, the Debian package and its checks
     scdoc dpkg-dev file lintian devscripts appstream desktop-file-utils debootstrap
     # fonts for the Japanese captions
@@ -24,16 +25,17 @@ packages=(
     wine64 libwine fonts-wine nsis icoutils imagemagick binutils-mingw-w64-x86-64
     # a real X server for screenshots and desktop tests
     xvfb xauth x11-apps x11-utils xdotool xclip openbox
-    # a Wayland session: a compositor with XWayland, and Qt's Wayland platform
-    weston xwayland qt6-wayland
+    # Qt's Wayland platform, for a session that asks for it (QT_QPA_PLATFORM=wayland)
+    qt6-wayland
     # session buses for the help viewer and the thumbnail services; the font that numbers the
     # parts on the help's picture of the main window
     dbus fonts-dejavu-core
     # the thumbnail services of file managers, for the thumbnailer's tests and screenshot:
     # tumbler (and Thunar), GNOME's thumbnail factory and the sandbox it runs thumbnailers in
     tumbler thunar libglib2.0-bin shared-mime-info python3-gi gir1.2-gnomedesktop-4.0 bubblewrap
-    # linters, at the version that both releases carry, so that their verdict is the same on both
-    clang-format-19 clang-tidy-19 shellcheck
+    # linters: the C++ ones at the version that both releases carry, so that their verdict is the
+    # same on both; black (23 and 25) and shfmt (3.6 and 3.8) agree on the code as it is written
+    clang-format-19 clang-tidy-19 shellcheck black shfmt
     # benchmarks
     hyperfine valgrind dbus time python3 icoextract
 )

@@ -164,7 +164,10 @@ xdotool windowactivate --sync "$main"
 xdotool key alt+F4
 wait $program || true
 sleep 1
-if pgrep -f 'assistant -collectionFile' >/dev/null; then echo "the help viewer is still running" >&2; exit 1; fi
+if pgrep -f 'assistant -collectionFile' >/dev/null; then
+    echo "the help viewer is still running" >&2
+    exit 1
+fi
 # The same window on a screen of twice the density, as GNOME and KDE scale for dense screens.
 start_with winecfg.exe QT_SCALE_FACTOR=2
 shoot docs/main-window-2x.png --name '^Quorvane$'

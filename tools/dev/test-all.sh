@@ -9,9 +9,12 @@ cd "$(dirname "$0")/../.."
 jobs=$(nproc)
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-60}
 
-echo "== formatting and shell scripts"
+echo "== formatting, shell scripts and the size of the tests"
 tools/dev/sources.sh '*.cpp' '*.h' | xargs -0 clang-format-19 --dry-run -Werror
+tools/dev/sources.sh '*.py' | xargs -0 black --check --quiet --line-length 100
+tools/dev/sources.sh '*.sh' | xargs -0 shfmt --diff --indent 4 .ci/run
 tools/dev/sources.sh '*.sh' | xargs -0 shellcheck
+tools/dev/test-lines.py
 
 echo "== build and test"
 cmake --preset dev >/dev/null
@@ -47,6 +50,3 @@ cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/{winemine,notepad}.exe /usr/sha
 ASAN_OPTIONS=quarantine_size_mb=16 "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=262144 \
     -rss_limit_mb=256 -malloc_limit_mb=32 -dict=fuzz/icon-formats.dict -print_final_stats=1 \
     -artifact_prefix=build-fuzz/ "$corpus" "$samples" fuzz/regressions 2>&1 | tail -n 12
-
-echo "== size of the tests"
-tools/dev/test-lines.py

@@ -1,12 +1,14 @@
 // The commands of quorvane-icons over the icon reader.
 #include "Commands.h"
 
-#include "IconExport.h"
-#include "IconFile.h"
-#include "IconImage.h"
-#include "IconReader.h"
 #include "Listing.h"
-#include "OutputFile.h"
+#include "quorvane/icons/Drawing.h"
+#include "quorvane/icons/IcoWriter.h"
+#include "quorvane/icons/IconBitmap.h"
+#include "quorvane/icons/IconFile.h"
+#include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/OutputFile.h"
+#include "quorvane/icons/PngFiles.h"
 
 #include <cerrno>
 #include <charconv>
@@ -33,9 +35,9 @@ int report(int status, const std::string& message) {
     return status;
 }
 
-// "FILE: icon N", the subject of every message about one icon.
-std::string iconSubject(const std::string& path, std::uint32_t index) {
-    return escaped(path) + ": icon " + std::to_string(index);
+// "FILE: icon N: WHY", every message about one icon.
+std::string iconMessage(const std::string& path, std::uint32_t index, const std::string& why) {
+    return escaped(path) + ": icon " + std::to_string(index) + ": " + why;
 }
 
 // A reader's limit is an error of its own (2); any other reason an icon cannot be had means
@@ -150,10 +152,10 @@ std::optional<int> planAll(const std::string& path, const IconFile& file,
     for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
         GroupPlan plan = planGroup(file, i);
         if (!plan.ico && plan.error == IconError::TooLarge)
-            return report(kExitError, iconSubject(path, i) + ": " + plan.why);
+            return report(kExitError, iconMessage(path, i, plan.why));
         if (!plan.ico) {
             if (missing++ == 0)
-                firstMissing = iconSubject(path, i) + ": " + plan.why;
+                firstMissing = iconMessage(path, i, plan.why);
             continue;
         }
         total += plan.ico->size;
@@ -227,7 +229,7 @@ int render(const std::string& path, const std::string& indexText, const std::str
         return status;
     auto icon = extractIcon(*opened->source, *index, size);
     if (!icon)
-        return report(kExitNoIcon, iconSubject(path, *index) + ": " + describe(icon.error()));
+        return report(kExitNoIcon, iconMessage(path, *index, describe(icon.error())));
     auto canvas = IconBitmap::fromPixels(
         size, size, std::vector<std::uint32_t>(std::size_t(size) * std::size_t(size), 0xFFFFFFFFu),
         {}, false);
@@ -249,7 +251,7 @@ int thumbnail(const std::string& path, const std::string& out, int size) {
     if (!png && png.error() == IconError::WriteFailed)
         return report(kExitError, escaped(out) + ": cannot encode PNG");
     if (!png)
-        return report(kExitNoIcon, iconSubject(path, 0) + ": " + describe(png.error()));
+        return report(kExitNoIcon, iconMessage(path, 0, describe(png.error())));
     return writeOutput(out, *png, Placement::InPlace);
 }
 
@@ -263,36 +265,25 @@ int extract(const std::string& path, const std::string& indexText, const std::st
     if (group && group->entries.empty())
         group = fail(IconError::OutOfRange);
     if (!group)
-        return report(statusFor(group.error()),
-                      iconSubject(path, *index) + ": " + describe(group.error()));
+        return report(statusFor(group.error()), iconMessage(path, *index, describe(group.error())));
     OutputFile file(out, Placement::Replace);
     std::size_t failed = SIZE_MAX;
     auto written = writeIco(
         *opened->file, *group,
         [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); }, &failed);
     if (!written && written.error() != IconError::WriteFailed)
-        return report(statusFor(written.error()), iconSubject(path, *index) + ": " +
-                                                      icoFailure(*group, failed, written.error()));
+        return report(statusFor(written.error()),
+                      iconMessage(path, *index, icoFailure(*group, failed, written.error())));
     if (!written || !file.commit())
         return report(kExitError, escaped(out) + ": " + file.why());
     return kExitOk;
 }
 
-int extractAll(const std::string& path, const std::string& dir) {
-    int status = kExitOk;
-    auto opened = open(path, status);
-    if (!opened)
-        return status;
-    if (!opened->file || opened->file->groupCount() == 0)
-        return report(kExitNoIcon, iconSubject(path, 0) + ": " + describe(IconError::OutOfRange));
-    const IconFile& file = *opened->file;
-    std::vector<Planned> planned;
-    if (auto failure = planAll(path, file, planned))
-        return *failure;
+namespace {
 
-    // Every file is written into a folder of its own inside DIR and moved into DIR at the end:
-    // a failure, or a kill, leaves no file of a half-done extraction among the user's files.
-    Leftovers leftovers;
+// Makes DIR, noting the first folder made (for removal on failure), and a hidden temporary
+// folder inside it; the exit status when either cannot be made.
+std::optional<int> makeFolders(const std::string& dir, Leftovers& leftovers) {
     std::error_code ec;
     for (std::filesystem::path p(dir); !p.empty() && !std::filesystem::exists(p, ec);
          p = p.parent_path()) {
@@ -306,8 +297,14 @@ int extractAll(const std::string& path, const std::string& dir) {
     leftovers.temporaryFolder = makeTemporaryFolder(dir, "quorvane-icons-");
     if (leftovers.temporaryFolder.empty())
         return report(kExitError, escaped(dir) + ": " + std::strerror(errno));
+    return std::nullopt;
+}
+
+// Writes every planned group into the temporary folder; the exit status of the first failure.
+std::optional<int> writePlanned(const std::string& path, const IconFile& file,
+                                const std::vector<Planned>& planned, const std::string& folder) {
     for (const Planned& p : planned) {
-        const std::string temporary = leftovers.temporaryFolder + "/" + p.fileName;
+        const std::string temporary = folder + "/" + p.fileName;
         OutputFile out(temporary, Placement::InPlace);
         auto group = file.group(p.index);
         auto written =
@@ -315,11 +312,34 @@ int extractAll(const std::string& path, const std::string& dir) {
                              [&](std::span<const std::uint8_t> bytes) { return out.write(bytes); })
                   : fail(group.error());
         if (!written && written.error() != IconError::WriteFailed)
-            return report(kExitError,
-                          iconSubject(path, p.index) + ": " + describe(written.error()));
+            return report(kExitError, iconMessage(path, p.index, describe(written.error())));
         if (!written || !out.commit())
             return report(kExitError, escaped(temporary) + ": " + out.why());
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+int extractAll(const std::string& path, const std::string& dir) {
+    int status = kExitOk;
+    auto opened = open(path, status);
+    if (!opened)
+        return status;
+    if (!opened->file || opened->file->groupCount() == 0)
+        return report(kExitNoIcon, iconMessage(path, 0, describe(IconError::OutOfRange)));
+    const IconFile& file = *opened->file;
+    std::vector<Planned> planned;
+    if (auto failure = planAll(path, file, planned))
+        return *failure;
+    // Every file is written into a folder of its own inside DIR and moved into DIR at the end:
+    // a failure, or a kill, leaves no file of a half-done extraction among the user's files.
+    Leftovers leftovers;
+    if (auto failure = makeFolders(dir, leftovers))
+        return *failure;
+    if (auto failure = writePlanned(path, file, planned, leftovers.temporaryFolder))
+        return *failure;
+    std::error_code ec;
     for (const Planned& p : planned) {
         const std::filesystem::path target = std::filesystem::path(dir) / p.fileName;
         std::filesystem::rename(leftovers.temporaryFolder + "/" + p.fileName, target, ec);

@@ -1,7 +1,7 @@
 // The listing of a file's icon groups, in text and in JSON, over the reader's walk.
 #include "Listing.h"
 
-#include "IconExport.h"
+#include "quorvane/icons/GroupFacts.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // reaching a terminal as anything but text.
 #pragma once
 
-#include "IconFile.h"
+#include "quorvane/icons/IconFile.h"
 
 #include <ostream>
 #include <string>

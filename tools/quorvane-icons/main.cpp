@@ -1,8 +1,8 @@
 // quorvane-icons: counts, lists, renders and extracts the icons of program and icon files.
 // This file reads the command line and hands over to the command.
 #include "Commands.h"
-#include "IconImage.h"
 #include "Listing.h"
+#include "quorvane/icons/IconBitmap.h"
 #include "quorvane_version.h"
 
 #include <getopt.h>
@@ -105,6 +105,48 @@ std::optional<int> parseSize(const std::string& text, int largest) {
     return std::min(std::stoi(digits), largest);
 }
 
+// The size that render (NxN, at most kMaxDrawSize) or thumbnail asks for. A thumbnail is never
+// enlarged: a size past the largest picture there can be gives that picture, as the largest
+// size does. Empty, after the usage error, for a size that is no such number.
+std::optional<int> sizeFor(bool render, const std::optional<std::string>& given) {
+    const int largest = render ? quorvane::icons::kMaxDrawSize + 1 : quorvane::icons::kMaxImageSide;
+    if (!given)
+        return render ? quorvane::icons::kIconSize : kDefaultThumbnailSize;
+    const std::optional<int> parsed = parseSize(*given, largest);
+    if (!parsed || (render && *parsed == largest)) {
+        usageError("bad SIZE '" + escaped(*given) + "': expected a number from 1" +
+                   (render ? " to " + std::to_string(largest - 1) : std::string()));
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// Runs the command with its operands, when the options suit it.
+int dispatch(const std::string& command, const Options& options) {
+    const std::vector<std::string>& operands = options.operands;
+    const bool render = command == "render";
+    const bool sized = render || command == "thumbnail";
+    const std::optional<int> size = sized ? sizeFor(render, options.size) : 0;
+    if (!size)
+        return kExitError;
+    const bool fits = (!options.json || command == "list") &&
+                      (!options.all || command == "extract") && (!options.size || sized);
+    auto expect = [&](std::size_t n) { return fits && operands.size() == n; };
+    if (command == "count" && expect(1))
+        return count(operands[0]);
+    if (command == "list" && expect(1))
+        return list(operands[0], options.json);
+    if (render && expect(3))
+        return quorvane::tool::render(operands[0], operands[1], operands[2], *size);
+    if (command == "extract" && options.all && expect(2))
+        return extractAll(operands[0], operands[1]);
+    if (command == "extract" && !options.all && expect(3))
+        return extract(operands[0], operands[1], operands[2]);
+    if (command == "thumbnail" && expect(2))
+        return thumbnail(operands[0], operands[1], *size);
+    return usageError("bad command line; try 'quorvane-icons --help'");
+}
+
 int run(int argc, char** argv) {
     if (argc < 2)
         return usageError("no command; try 'quorvane-icons --help'");
@@ -121,37 +163,7 @@ int run(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv, status);
     if (!options)
         return status;
-    const std::vector<std::string>& operands = options->operands;
-    // render draws at NxN, at most kMaxDrawSize. A thumbnail is never enlarged: a size past
-    // the largest picture there can be gives that picture, as the largest size does.
-    const bool render = command == "render";
-    const bool sized = render || command == "thumbnail";
-    const int largest = render ? quorvane::icons::kMaxDrawSize + 1 : quorvane::icons::kMaxImageSide;
-    int size = render ? quorvane::icons::kIconSize : kDefaultThumbnailSize;
-    if (sized && options->size) {
-        const std::optional<int> parsed = parseSize(*options->size, largest);
-        if (!parsed || (render && *parsed == largest))
-            return usageError("bad SIZE '" + escaped(*options->size) +
-                              "': expected a number from 1" +
-                              (render ? " to " + std::to_string(largest - 1) : std::string()));
-        size = *parsed;
-    }
-    const bool fits = (!options->json || command == "list") &&
-                      (!options->all || command == "extract") && (!options->size || sized);
-    auto expect = [&](std::size_t n) { return fits && operands.size() == n; };
-    if (command == "count" && expect(1))
-        return count(operands[0]);
-    if (command == "list" && expect(1))
-        return list(operands[0], options->json);
-    if (render && expect(3))
-        return quorvane::tool::render(operands[0], operands[1], operands[2], size);
-    if (command == "extract" && options->all && expect(2))
-        return extractAll(operands[0], operands[1]);
-    if (command == "extract" && !options->all && expect(3))
-        return extract(operands[0], operands[1], operands[2]);
-    if (command == "thumbnail" && expect(2))
-        return thumbnail(operands[0], operands[1], size);
-    return usageError("bad command line; try 'quorvane-icons --help'");
+    return dispatch(command, *options);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Where the icon reader gets its bytes: a file read with bounded positional reads, or memory.
 #pragma once
 
-#include "Result.h"
+#include "quorvane/icons/Result.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-// Icon pictures: decoding DIB and PNG images, scaling, and drawing onto a surface.
+// Icon pictures: the decoded picture, its budgets, and decoding one icon image (DIB or PNG).
 #pragma once
 
-#include "Result.h"
+#include "quorvane/icons/Result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,13 +15,18 @@ inline constexpr std::size_t kIconPixels = std::size_t{kIconSize} * kIconSize;
 // Decoded pixels of one image: a 512x512 picture, four times the largest that an icon
 // directory entry can describe (256x256). A PNG that claims more is refused from its header,
 // before anything is inflated: no real icon is that large, and refusing costs nothing, where
-// decoding row by row into the 32x32 result would still inflate every row.
+// decoding row by row into a picture of the drawn size would still inflate every row.
 inline constexpr std::size_t kMaxImagePixels = std::size_t{512} * 512;
 // Either side of an image, so that a 1-pixel-high strip cannot be a megapixel wide.
 inline constexpr int kMaxImageSide = 1024;
 // The largest size at which icons are drawn or made into thumbnails: a square within the
 // pixel budget.
 inline constexpr int kMaxDrawSize = 512;
+
+// A pixel from its channels, 0..255 each.
+constexpr std::uint32_t argb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // A decoded picture. Pixels are 0xAARRGGBB, rows top-down. The mask has one byte a pixel:
 // 1 where the screen shows through (AND mask bit set). The alpha bytes count only when
@@ -67,36 +72,9 @@ ImageFormat imageFormat(std::span<const std::uint8_t> bytes);
 // colour data is cut short fails.
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes);
 
-// The picture at width x height. Enlarged, each source pixel becomes a block of whole pixels,
-// never blurred; shrunk, areas are averaged, in premultiplied alpha for alpha pictures and,
-// for pictures without alpha, over the pixels whose mask is the output pixel's. The mask takes
-// the source pixel under each output pixel's centre. TooLarge for a size that
-// IconBitmap::create refuses.
-Result<IconBitmap> scaleTo(const IconBitmap& bitmap, int width, int height);
-
 // The picture with its transparency in the alpha channel: a picture without alpha becomes
 // transparent where its mask shows the screen and opaque elsewhere. (Pixels that invert the
 // screen, mask set over a non-black colour, have no alpha equivalent and become transparent.)
 IconBitmap maskAsAlpha(const IconBitmap& bitmap);
-
-enum class PngKind {
-    Rgb,  // the colour channels only
-    Rgba, // with the alpha channel, not premultiplied
-};
-// The picture as a PNG file; WriteFailed when libpng cannot encode it.
-Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind kind);
-
-// A 32-bit drawing surface (0xAARRGGBB pixels) owned by someone else.
-struct Surface {
-    std::uint32_t* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    std::ptrdiff_t stride = 0; // in pixels
-};
-
-// Draws the icon with its top-left corner at (x, y), clipped to the surface. Alpha icons
-// blend, out = (c*a + dst*(255-a) + 127) / 255 (rounded to nearest); others apply
-// dst = (dst AND mask) XOR colour.
-void drawIconBitmap(Surface surface, int x, int y, const IconBitmap& icon);
 
 } // namespace quorvane::icons

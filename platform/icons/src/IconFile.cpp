@@ -1,5 +1,5 @@
 // Finding icon groups and images in PE, NE and ICO files; every field is checked before use.
-#include "IconFile.h"
+#include "ResourceTables.h"
 
 #include "ByteReader.h"
 #include "Records.h"
@@ -133,7 +133,7 @@ std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries,
     return best;
 }
 
-Result<IconFile> IconFile::open(const Source& source) {
+Result<ResourceTables> ResourceTables::open(const Source& source) {
     auto head = source.readUpTo(0, ImageDosHeader::kSize);
     if (!head)
         return fail(head.error());
@@ -161,8 +161,8 @@ Result<IconFile> IconFile::open(const Source& source) {
 // PE: the file header and optional header lead to the resource directory's RVA; the section
 // table maps RVAs to the file; the root of the resource tree names the RT_GROUP_ICON and
 // RT_ICON directories.
-Result<IconFile> IconFile::openPe(const Source& source, std::uint32_t peOffset) {
-    IconFile file(source);
+Result<ResourceTables> ResourceTables::openPe(const Source& source, std::uint32_t peOffset) {
+    ResourceTables file(source);
     file.m_kind = FileKind::Pe;
     const std::uint64_t fileHeaderAt = std::uint64_t(peOffset) + kPeSignatureSize;
     auto fileHeaderBytes = source.read(fileHeaderAt, ImageFileHeader::kSize);
@@ -207,7 +207,7 @@ Result<IconFile> IconFile::openPe(const Source& source, std::uint32_t peOffset) 
     return file;
 }
 
-Result<void> IconFile::readSections(std::uint64_t at, std::uint16_t count) {
+Result<void> ResourceTables::readSections(std::uint64_t at, std::uint16_t count) {
     auto tableBytes = m_source->read(at, std::uint64_t(count) * ImageSectionHeader::kSize);
     if (!tableBytes)
         return fail(IconError::Malformed);
@@ -226,7 +226,7 @@ Result<void> IconFile::readSections(std::uint64_t at, std::uint16_t count) {
 // A sweep over the sections' start and end addresses: between two of them, of the sections
 // that are open the first in the table holds the addresses. Once done, finding an RVA takes a
 // binary search, however many sections a file claims.
-void IconFile::mapSections() {
+void ResourceTables::mapSections() {
     struct Edge {
         std::uint64_t at = 0;
         bool opens = false;
@@ -263,7 +263,7 @@ void IconFile::mapSections() {
     }
 }
 
-Result<void> IconFile::findIconDirectories() {
+Result<void> ResourceTables::findIconDirectories() {
     auto root = readDirectoryHeader(0);
     if (!root)
         return fail(root.error());
@@ -300,8 +300,8 @@ Result<void> IconFile::findIconDirectories() {
 
 // The file offset of `length` bytes at `rva`: they must lie inside one section's raw data and,
 // when withinFile, inside the file.
-Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t length,
-                                            bool withinFile) const {
+Result<std::uint64_t> ResourceTables::rvaToOffset(std::uint64_t rva, std::uint64_t length,
+                                                  bool withinFile) const {
     auto span = std::upper_bound(m_spans.begin(), m_spans.end(), rva,
                                  [](std::uint64_t a, const SectionSpan& s) { return a < s.begin; });
     if (span == m_spans.begin())
@@ -319,14 +319,16 @@ Result<std::uint64_t> IconFile::rvaToOffset(std::uint64_t rva, std::uint64_t len
     return offset;
 }
 
-Result<std::vector<std::uint8_t>> IconFile::readRva(std::uint64_t rva, std::uint64_t length) const {
+Result<std::vector<std::uint8_t>> ResourceTables::readRva(std::uint64_t rva,
+                                                          std::uint64_t length) const {
     auto offset = rvaToOffset(rva, length);
     if (!offset)
         return fail(offset.error());
     return m_source->read(*offset, length);
 }
 
-Result<IconFile::DirectoryLevel> IconFile::readDirectoryHeader(std::uint32_t rel) const {
+Result<ResourceTables::DirectoryLevel>
+ResourceTables::readDirectoryHeader(std::uint32_t rel) const {
     auto bytes = readRva(std::uint64_t(m_resourceRva) + rel, ImageResourceDirectory::kSize);
     if (!bytes)
         return fail(bytes.error());
@@ -338,7 +340,7 @@ Result<IconFile::DirectoryLevel> IconFile::readDirectoryHeader(std::uint32_t rel
 }
 
 Result<std::vector<std::uint8_t>>
-IconFile::readDirectoryEntries(const DirectoryLevel& level) const {
+ResourceTables::readDirectoryEntries(const DirectoryLevel& level) const {
     if (level.entries == 0)
         return std::vector<std::uint8_t>{}; // an empty directory may end its section
     return readRva(std::uint64_t(m_resourceRva) + level.rel + ImageResourceDirectory::kSize,
@@ -348,8 +350,8 @@ IconFile::readDirectoryEntries(const DirectoryLevel& level) const {
 // Follows a name-level entry to its language directory and finds the data of the first
 // language. The tree is walked at fixed depth, so a directory that points back at itself
 // cannot make the walk loop.
-Result<IconFile::DataExtent> IconFile::firstLanguage(std::uint32_t subdirField,
-                                                     std::uint64_t maxBytes) const {
+Result<ResourceTables::DataExtent> ResourceTables::firstLanguage(std::uint32_t subdirField,
+                                                                 std::uint64_t maxBytes) const {
     if (!(subdirField & kHighBit))
         return fail(IconError::Malformed);
     auto languages = readDirectoryHeader(subdirField & ~kHighBit);
@@ -386,7 +388,7 @@ Result<IconFile::DataExtent> IconFile::firstLanguage(std::uint32_t subdirField,
     return DataExtent{*offset, Size};
 }
 
-Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
+Result<ResourceName> ResourceTables::readPeName(std::uint32_t nameField) const {
     ResourceName name;
     if (!(nameField & kHighBit)) {
         name.id = static_cast<std::uint16_t>(nameField);
@@ -411,7 +413,7 @@ Result<ResourceName> IconFile::readPeName(std::uint32_t nameField) const {
     return name;
 }
 
-Result<IconFile::DirectoryEntry> IconFile::peGroupEntry(std::uint32_t index) const {
+Result<ResourceTables::DirectoryEntry> ResourceTables::peGroupEntry(std::uint32_t index) const {
     using Entry = ImageResourceDirectoryEntry;
     auto bytes = readRva(std::uint64_t(m_resourceRva) + m_groupDir->rel +
                              ImageResourceDirectory::kSize + std::uint64_t(index) * Entry::kSize,
@@ -423,8 +425,8 @@ Result<IconFile::DirectoryEntry> IconFile::peGroupEntry(std::uint32_t index) con
 }
 
 // NE: the header locates the resource table, whose RT_GROUP_ICON and RT_ICON types are kept.
-Result<IconFile> IconFile::openNe(const Source& source, std::uint32_t neOffset) {
-    IconFile file(source);
+Result<ResourceTables> ResourceTables::openNe(const Source& source, std::uint32_t neOffset) {
+    ResourceTables file(source);
     file.m_kind = FileKind::Ne;
     auto headerBytes = source.read(neOffset, ImageOs2Header::kSize);
     if (!headerBytes)
@@ -440,7 +442,30 @@ Result<IconFile> IconFile::openNe(const Source& source, std::uint32_t neOffset) 
     return file;
 }
 
-Result<void> IconFile::readNeResourceTable(std::uint64_t tableAt) {
+namespace {
+
+// One NAMEINFO of the NE resource table: where the resource lies (its offsets shifted by the
+// table's alignment) and its id or name. A name is a length byte and that many characters, from
+// the table's start.
+NeResource neResource(const ByteReader& table, const ByteReader& info, std::uint16_t shift) {
+    NeResource r;
+    r.offset = std::uint64_t(*info.u16(NameInfo::rnOffset)) << shift;
+    r.length = std::uint64_t(*info.u16(NameInfo::rnLength)) << shift;
+    r.rnID = *info.u16(NameInfo::rnID);
+    if (r.rnID & NameInfo::kIntegerId) {
+        r.name.id = static_cast<std::uint16_t>(r.rnID & ~unsigned{NameInfo::kIntegerId});
+        return r;
+    }
+    r.name.isId = false;
+    if (auto length = table.u8(r.rnID))
+        if (auto chars = table.sub(std::uint64_t(r.rnID) + 1, *length))
+            r.name.name = latin1ToUtf8(chars->bytes());
+    return r;
+}
+
+} // namespace
+
+Result<void> ResourceTables::readNeResourceTable(std::uint64_t tableAt) {
     auto tableBytes = m_source->readUpTo(tableAt, kMaxNeResourceTableBytes);
     if (!tableBytes)
         return fail(IconError::Malformed);
@@ -476,33 +501,17 @@ Result<void> IconFile::readNeResourceTable(std::uint64_t tableAt) {
             list = &m_neIcons;
             seenIcons = true;
         }
-        for (std::uint64_t i = 0; list && i < *rtResourceCount; ++i) {
-            ByteReader info = *names->sub(i * NameInfo::kSize, NameInfo::kSize);
-            NeResource r;
-            r.offset = std::uint64_t(*info.u16(NameInfo::rnOffset)) << *rscAlignShift;
-            r.length = std::uint64_t(*info.u16(NameInfo::rnLength)) << *rscAlignShift;
-            r.rnID = *info.u16(NameInfo::rnID);
-            if (r.rnID & NameInfo::kIntegerId) {
-                r.name.id = static_cast<std::uint16_t>(r.rnID & ~unsigned{NameInfo::kIntegerId});
-            } else {
-                // A name is a length byte and that many characters, from the table's start.
-                r.name.isId = false;
-                auto length = table.u8(r.rnID);
-                if (length) {
-                    if (auto chars = table.sub(std::uint64_t(r.rnID) + 1, *length))
-                        r.name.name = latin1ToUtf8(chars->bytes());
-                }
-            }
-            list->push_back(std::move(r));
-        }
+        for (std::uint64_t i = 0; list && i < *rtResourceCount; ++i)
+            list->push_back(neResource(table, *names->sub(i * NameInfo::kSize, NameInfo::kSize),
+                                       *rscAlignShift));
         pos += TypeInfo::kSize + names->size();
     }
     return {};
 }
 
 // ICO: the header alone decides the count; the directory is read with the group.
-Result<IconFile> IconFile::openIco(const Source& source) {
-    IconFile file(source);
+Result<ResourceTables> ResourceTables::openIco(const Source& source) {
+    ResourceTables file(source);
     file.m_kind = FileKind::Ico;
     auto head = source.read(0, IconDir::kSize);
     if (!head)
@@ -514,7 +523,7 @@ Result<IconFile> IconFile::openIco(const Source& source) {
     return file;
 }
 
-Result<IconGroup> IconFile::group(std::uint32_t index) const {
+Result<IconGroup> ResourceTables::group(std::uint32_t index) const {
     if (index >= m_groupCount)
         return fail(IconError::OutOfRange);
     switch (m_kind) {
@@ -562,7 +571,7 @@ Result<IconGroup> IconFile::group(std::uint32_t index) const {
     return fail(IconError::Malformed);
 }
 
-Result<ResourceName> IconFile::groupName(std::uint32_t index) const {
+Result<ResourceName> ResourceTables::groupName(std::uint32_t index) const {
     if (index >= m_groupCount)
         return fail(IconError::OutOfRange);
     switch (m_kind) {
@@ -580,7 +589,7 @@ Result<ResourceName> IconFile::groupName(std::uint32_t index) const {
     return fail(IconError::Malformed);
 }
 
-Result<const std::vector<IconFile::IdEntry>*> IconFile::iconIndex() const {
+Result<const std::vector<ResourceTables::IdEntry>*> ResourceTables::iconIndex() const {
     if (m_iconIndex)
         return &*m_iconIndex;
     std::vector<IdEntry> index;
@@ -608,7 +617,7 @@ Result<const std::vector<IconFile::IdEntry>*> IconFile::iconIndex() const {
     return &*m_iconIndex;
 }
 
-Result<std::uint32_t> IconFile::findIcon(std::uint16_t id) const {
+Result<std::uint32_t> ResourceTables::findIcon(std::uint16_t id) const {
     auto index = iconIndex();
     if (!index)
         return fail(index.error());
@@ -620,7 +629,7 @@ Result<std::uint32_t> IconFile::findIcon(std::uint16_t id) const {
     return it->target;
 }
 
-Result<ImageLocation> IconFile::locateImage(const IconDirEntry& entry) const {
+Result<ImageLocation> ResourceTables::locateImage(const IconDirEntry& entry) const {
     if (m_kind == FileKind::Ico)
         return cutAtEnd(*m_source, entry.dwImageOffset, entry.dwBytesInRes);
     auto target = findIcon(entry.nId);
@@ -636,11 +645,44 @@ Result<ImageLocation> IconFile::locateImage(const IconDirEntry& entry) const {
     return cutAtEnd(*m_source, data->offset, data->length);
 }
 
+IconFile::IconFile(std::shared_ptr<const ResourceTables> tables) : m_tables(std::move(tables)) {}
+
+Result<IconFile> IconFile::open(const Source& source) {
+    auto tables = ResourceTables::open(source);
+    if (!tables)
+        return fail(tables.error());
+    return IconFile(std::make_shared<const ResourceTables>(std::move(*tables)));
+}
+
+FileKind IconFile::kind() const {
+    return m_tables->kind();
+}
+
+std::uint32_t IconFile::groupCount() const {
+    return m_tables->groupCount();
+}
+
+const Source& IconFile::source() const {
+    return m_tables->source();
+}
+
+Result<IconGroup> IconFile::group(std::uint32_t index) const {
+    return m_tables->group(index);
+}
+
+Result<ResourceName> IconFile::groupName(std::uint32_t index) const {
+    return m_tables->groupName(index);
+}
+
+Result<ImageLocation> IconFile::locateImage(const IconDirEntry& entry) const {
+    return m_tables->locateImage(entry);
+}
+
 Result<std::vector<std::uint8_t>> IconFile::imageBytes(const IconDirEntry& entry) const {
     auto location = locateImage(entry);
     if (!location)
         return fail(location.error());
-    return m_source->read(location->offset, location->length);
+    return source().read(location->offset, location->length);
 }
 
 } // namespace quorvane::icons

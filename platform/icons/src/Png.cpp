@@ -1,6 +1,7 @@
 // PNG decoding through libpng's progressive reader, PNG encoding, and the walk over a PNG's
 // chunks that decides what libpng gets to see.
 #include "Png.h"
+#include "quorvane/icons/PngFiles.h"
 
 #include <algorithm>
 #include <array>

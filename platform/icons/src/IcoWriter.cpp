@@ -1,8 +1,6 @@
-// Listing a file's groups and writing a group as an .ico file, within the reader's budgets.
-#include "IconExport.h"
+// Writing a group as an .ico file.
+#include "quorvane/icons/IcoWriter.h"
 
-#include "ByteReader.h"
-#include "IconImage.h"
 #include "Records.h"
 
 #include <algorithm>
@@ -12,14 +10,9 @@
 namespace quorvane::icons {
 namespace {
 
-using records::BitmapCoreHeader;
-using records::BitmapInfoHeader;
-using records::GrpIconDirEntry;
 using records::IconDir;
 using records::IconDirEntryRecord;
 
-// Enough of an image to tell PNG from DIB and read a DIB's bit count.
-constexpr std::uint64_t kImageHeadBytes = 16;
 // The pieces in which extract copies an image.
 constexpr std::size_t kCopyBytes = 64u << 10;
 
@@ -34,60 +27,6 @@ void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 
 } // namespace
-
-Result<ImageFacts> imageFacts(const IconFile& file, const IconDirEntry& entry) {
-    auto location = file.locateImage(entry);
-    if (!location)
-        return fail(location.error());
-    auto head = file.source().read(location->offset, std::min(location->length, kImageHeadBytes));
-    if (!head)
-        return fail(head.error());
-    ImageFacts facts{entry.width(), entry.height(), entry.wBitCount, imageFormat(*head),
-                     location->length};
-    if (facts.bitCount == 0 && facts.format == ImageFormat::Dib) {
-        ByteReader dib(*head);
-        auto biSize = dib.u32(BitmapInfoHeader::biSize);
-        facts.bitCount = dib.u16(biSize == BitmapCoreHeader::kSize ? BitmapCoreHeader::bcBitCount
-                                                                   : BitmapInfoHeader::biBitCount)
-                             .value_or(0);
-    }
-    if (facts.bitCount == 0 && facts.format == ImageFormat::Png)
-        facts.bitCount = 32;
-    return facts;
-}
-
-void walkGroups(const IconFile& file, const std::function<void(const GroupListing&)>& visit) {
-    // Within one file an image id names one image, so each is read once.
-    std::unordered_map<std::uint16_t, Result<ImageFacts>> known;
-    std::uint64_t images = 0;
-    const std::uint64_t maxImages = file.source().size() / GrpIconDirEntry::kSize;
-    for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
-        GroupListing listing{i, {}, fail(IconError::TooLarge), {}};
-        if (images <= maxImages) {
-            auto name = file.groupName(i);
-            listing.group = name ? file.group(i) : fail(name.error());
-            if (name)
-                listing.name = std::move(*name);
-        }
-        if (listing.group)
-            images += listing.group->entries.size();
-        if (listing.group && images > maxImages)
-            listing.group = fail(IconError::TooLarge);
-        if (listing.group) {
-            for (const IconDirEntry& entry : listing.group->entries) {
-                if (file.kind() == FileKind::Ico) {
-                    listing.images.push_back(imageFacts(file, entry));
-                    continue;
-                }
-                auto found = known.find(entry.nId);
-                if (found == known.end())
-                    found = known.emplace(entry.nId, imageFacts(file, entry)).first;
-                listing.images.push_back(found->second);
-            }
-        }
-        visit(listing);
-    }
-}
 
 std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
                                        const std::vector<std::uint64_t>& lengths,

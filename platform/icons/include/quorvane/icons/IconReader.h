@@ -1,9 +1,10 @@
-// The icon-extraction service: how many icons a file holds, and icon n at 32x32.
+// The icon-extraction service: how many icons a file holds, icon n at the size it is drawn at,
+// and icon n as a thumbnail.
 #pragma once
 
-#include "IconExport.h"
-#include "IconFile.h"
-#include "IconImage.h"
+#include "quorvane/icons/GroupFacts.h"
+#include "quorvane/icons/IconBitmap.h"
+#include "quorvane/icons/IconFile.h"
 
 #include <string>
 

@@ -1,7 +1,9 @@
 // ExtractIconA and DrawIcon over the icon reader.
 #include "IconApi.h"
 
-#include "IconReader.h"
+#include "quorvane/icons/Drawing.h"
+#include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/Scaling.h"
 
 #include <cmath>
 

@@ -1,7 +1,8 @@
 // ExtractIconA and DrawIcon as the program calls them, over our own icon reader.
 #pragma once
 
-#include "IconImage.h"
+#include "quorvane/icons/Drawing.h"
+#include "quorvane/icons/IconBitmap.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,5 +1,5 @@
 // Output files written whole or not at all, over POSIX files.
-#include "OutputFile.h"
+#include "quorvane/icons/OutputFile.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Bounded reads from files and memory.
-#include "Source.h"
+#include "quorvane/icons/Source.h"
 
 #include <algorithm>
 #include <cerrno>

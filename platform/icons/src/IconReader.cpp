@@ -1,5 +1,8 @@
 // Counting and extracting icons from a file, on top of IconFile and the image decoders.
-#include "IconReader.h"
+#include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/GroupFacts.h"
+#include "quorvane/icons/PngFiles.h"
+#include "quorvane/icons/Scaling.h"
 
 #include "Png.h"
 

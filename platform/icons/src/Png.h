@@ -1,8 +1,7 @@
-// PNG icon images: decoding within the reader's budgets, and telling which PNGs hold nothing
-// but their picture.
+// Decoding PNG icon images within the reader's budgets.
 #pragma once
 
-#include "IconImage.h"
+#include "quorvane/icons/IconBitmap.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,10 +16,5 @@ namespace quorvane::icons {
 // is there. TooLarge for a picture beyond the budget (told from IHDR, before anything is
 // inflated), Undecodable for anything that is not a whole picture.
 Result<IconBitmap> decodePng(std::span<const std::uint8_t> bytes);
-
-// The PNG up to the end of its IEND chunk, when it is an 8-bit RGBA picture, not interlaced,
-// that holds no chunk but IHDR, PLTE, tRNS, IDAT and IEND: such a PNG can be handed on as it
-// is. Empty otherwise.
-std::optional<std::span<const std::uint8_t>> plainRgbaPng(std::span<const std::uint8_t> bytes);
 
 } // namespace quorvane::icons

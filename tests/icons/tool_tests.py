@@ -111,6 +111,7 @@ READER_ROWS = [
     Row("NE", WHOLE_NE, 1, rgb(RED)),
     Row("a cursor", ico([flat(RED)], builders.CURSOR), 0, NOT_ICONS),
     Row("empty", b"", 0, NOT_ICONS),
+    Row("an .ico of no images", ico([]), 0, NOT_ICONS),
     Row("the group names a missing image", pe(group(1, [flat(RED, id=9)])[:1]), 1, NO_ICON),
     Row(
         "a group claiming 500 images keeps the one it has",

@@ -67,9 +67,14 @@ export DISPLAY
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
-# Runs COMMAND in the root's copy of the tree, as a user's shell would, logging to LOG.
+# Runs COMMAND in the root's copy of the tree, as a user's shell would, logging to LOG. The root
+# becomes the root of a mount namespace of its own (pivot_root), as on a machine of its own: in
+# a chroot the kernel refuses the user namespaces that bubblewrap's sandboxes need.
 in_root() {
-    chroot "$root" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    unshare --mount --fork sh -c 'mount --make-rprivate / && mount --rbind "$0" "$0" && cd "$0" &&
+        pivot_root . mnt && cd / && umount -l /mnt && exec "$@"' "$root" \
+        env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         LANG=C.UTF-8 TERM=dumb DISPLAY="127.0.0.1${DISPLAY}" bash -c "cd /src/quorvane && $1" >"$2" 2>&1
 }
 

@@ -58,8 +58,8 @@ OutputFile::~OutputFile() {
     } else if (!m_committed && m_fd >= 0) {
         // A file that was there before keeps none of a failed write.
         struct stat written{};
-        if (::fstat(m_fd, &written) == 0 && S_ISREG(written.st_mode))
-            (void)::ftruncate(m_fd, 0);
+        if (::fstat(m_fd, &written) == 0 && S_ISREG(written.st_mode) && ::ftruncate(m_fd, 0) != 0)
+            failed(errno);
     }
     if (m_fd >= 0)
         ::close(m_fd);

@@ -46,4 +46,4 @@ for size, name in SIZES.items():
         want = facts(GdkPixbuf.Pixbuf.new_from_file(direct))
         if facts(from_factory(factory, path)) != want:
             sys.exit(f"FAILED: the factory's {size} thumbnail of {path} is not the tool's")
-print(f"GNOME's thumbnail factory: {len(FILES)} files at {len(SIZES)} sizes")
+print("GNOME's thumbnail factory: every file at every size")

@@ -105,6 +105,18 @@ Result<std::vector<IconDirEntry>> parseGroupDirectory(const ByteReader& data) {
     return parseDirectory<GrpIconDirEntry>(data, *idCount);
 }
 
+// The group directory resource of at most `length` bytes at `offset`, as PE and NE files hold it.
+Result<IconGroup> readGroupDirectory(const Source& source, std::uint64_t offset,
+                                     std::uint64_t length) {
+    auto bytes = source.readUpTo(offset, length);
+    if (!bytes)
+        return fail(bytes.error());
+    auto entries = parseGroupDirectory(ByteReader(*bytes));
+    if (!entries)
+        return fail(entries.error());
+    return IconGroup{std::move(*entries)};
+}
+
 // The place of `length` bytes at `offset`, cut at the end of the source: what an entry claims
 // beyond the file costs nothing, and only what is there counts against kMaxImageBytes.
 Result<ImageLocation> cutAtEnd(const Source& source, std::uint64_t offset, std::uint64_t length) {
@@ -544,13 +556,7 @@ Result<IconGroup> ResourceTables::group(std::uint32_t index) const {
     }
     case FileKind::Ne: {
         const NeResource& r = m_neGroups[index];
-        auto bytes = m_source->readUpTo(r.offset, std::min(r.length, kMaxGroupDirectoryBytes));
-        if (!bytes)
-            return fail(bytes.error());
-        auto entries = parseGroupDirectory(ByteReader(*bytes));
-        if (!entries)
-            return fail(entries.error());
-        return IconGroup{std::move(*entries)};
+        return readGroupDirectory(*m_source, r.offset, std::min(r.length, kMaxGroupDirectoryBytes));
     }
     case FileKind::Pe: {
         auto entry = peGroupEntry(index);
@@ -559,13 +565,7 @@ Result<IconGroup> ResourceTables::group(std::uint32_t index) const {
         auto data = firstLanguage(entry->OffsetToData, kMaxGroupDirectoryBytes);
         if (!data)
             return fail(data.error());
-        auto bytes = m_source->readUpTo(data->offset, data->length);
-        if (!bytes)
-            return fail(bytes.error());
-        auto entries = parseGroupDirectory(ByteReader(*bytes));
-        if (!entries)
-            return fail(entries.error());
-        return IconGroup{std::move(*entries)};
+        return readGroupDirectory(*m_source, data->offset, data->length);
     }
     }
     return fail(IconError::Malformed);

@@ -41,7 +41,8 @@ void frmAbout::cmdSysInfo_Click() {
 }
 
 void frmAbout::StartSysInfo() {
-    provideMachineKey(kMsinfoKey, msinfoKey); // the machine's registry answers it as above
+    // The machine's registry answers the key as above, from the first click on.
+    [[maybe_unused]] static const bool provided = (provideMachineKey(kMsinfoKey, msinfoKey), true);
     try {
         QString SysInfoPath;
         bool found =

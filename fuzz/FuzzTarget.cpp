@@ -38,6 +38,8 @@ void readIcons(std::span<const std::uint8_t> bytes) {
         tool::writeListing(listing, "input", &*file, false);
         tool::writeListing(listing, "input", &*file, true);
         std::uint64_t written = 0;
+        (void)thumbnailPng(*file, 0, 16);
+        (void)thumbnailPng(*file, 0, 256);
         eachIndex(file->groupCount(), [&](std::uint32_t i) {
             (void)file->groupName(i);
             if (auto group = file->group(i))

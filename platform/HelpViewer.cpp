@@ -25,8 +25,6 @@ namespace quorvane::platform {
 namespace {
 
 QString viewerProgram() {
-    if (!services().helpViewerProgram.isEmpty())
-        return services().helpViewerProgram;
     return QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/assistant");
 }
 

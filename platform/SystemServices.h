@@ -8,7 +8,6 @@
 #include "Registry.h"
 #include "Windowing.h"
 
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -20,11 +19,9 @@ struct SystemServices {
     MessageBoxHandler messageBox = {};
     FileDialogHandler fileDialog = {};
     HelpHandler help = {};
-    QString helpViewerProgram = {}; // the program the real help service starts; empty: Qt Assistant
     std::function<bool(const QString&)> startProgram = {}; // whether it started
     RegistryHive localMachine = {};
     std::function<std::uint64_t()> totalPhysicalMemory = {}; // in bytes
-    std::function<void(const QImage&)> clipboardImage = {};  // after the clipboard was emptied
     std::function<void()> end = {};
 };
 

@@ -118,13 +118,10 @@ void dispatchEvent(const std::function<void()>& handler) {
 }
 
 void clipboardClear() {
-    if (!services().clipboardImage)
-        QGuiApplication::clipboard()->clear();
+    QGuiApplication::clipboard()->clear();
 }
 
 void clipboardSetImage(const QImage& image) {
-    if (services().clipboardImage)
-        return services().clipboardImage(image);
     QGuiApplication::clipboard()->setImage(image);
 }
 

@@ -42,6 +42,7 @@ Pixels drawOn(std::uint32_t background, const IconBitmap& icon, int x = 0, int y
 
 TEST(Compositing, AlphaBlendsMaskInvertsAndClips) {
     struct Case {
+        const char* name;
         std::uint32_t colour;
         std::uint8_t mask;
         bool alpha;
@@ -50,25 +51,26 @@ TEST(Compositing, AlphaBlendsMaskInvertsAndClips) {
     };
     const Case cases[] = {
         // alpha 0x80 black over white
-        {0x80000000, 0, true, kWhite, 0xFF7F7F7F},
-        {0x80FF0000, 0, true, kBlue, 0xFF80007F},
+        {"half black", 0x80000000, 0, true, kWhite, 0xFF7F7F7F},
+        {"half red", 0x80FF0000, 0, true, kBlue, 0xFF80007F},
         // rounded to nearest: (1 * 128 + 127) / 255
-        {0x80010101, 0, true, kBlack, 0xFF010101},
+        {"rounding", 0x80010101, 0, true, kBlack, 0xFF010101},
         // alpha 0 leaves the background
-        {0x00123456, 0, true, kGreen, kGreen},
+        {"clear", 0x00123456, 0, true, kGreen, kGreen},
         // alpha ignores the mask
-        {kRed, 1, true, kGreen, kRed},
+        {"alpha, masked", kRed, 1, true, kGreen, kRed},
         // mask 0 paints the colour
-        {kRed, 0, false, kGreen, kRed},
+        {"opaque", kRed, 0, false, kGreen, kRed},
         // mask 1 with black leaves the background
-        {kBlack, 1, false, 0xFF123456, 0xFF123456},
+        {"transparent", kBlack, 1, false, 0xFF123456, 0xFF123456},
         // mask 1 with white inverts
-        {kWhite, 1, false, 0xFF123456, 0xFFEDCBA9},
+        {"inverting", kWhite, 1, false, 0xFF123456, 0xFFEDCBA9},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         IconBitmap icon = makePicture(32, 32, Pixels(32 * 32, c.colour), Mask(32 * 32, c.mask));
         icon.setHasAlpha(c.alpha);
-        EXPECT_EQ(drawOn(c.background, icon)[0], c.expected) << std::hex << c.colour;
+        EXPECT_EQ(drawOn(c.background, icon)[0], c.expected);
     }
     // Only the icon's bottom-left corner, 5 columns by 1 row, lands on the surface.
     Pixels expected(35 * 35, kWhite);
@@ -80,6 +82,7 @@ TEST(Compositing, AlphaBlendsMaskInvertsAndClips) {
 TEST(Scaling, EnlargesByWholePixelsAndShrinksWithoutBleeding) {
     // A picture, the size it is scaled to, and what it draws on green.
     struct Case {
+        const char* name;
         int w, h;
         Pixels pixels;
         Mask mask;
@@ -88,20 +91,21 @@ TEST(Scaling, EnlargesByWholePixelsAndShrinksWithoutBleeding) {
     };
     const Case cases[] = {
         // twice as large: each pixel a 2x2 block
-        {2, 1, {kRed, kBlue}, {}, 4, 2, {kRed, kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue}},
+        {"x2", 2, 1, {kRed, kBlue}, {}, 4, 2, {kRed, kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue}},
         // halved in premultiplied alpha: the clear pixel lends no colour
-        {2, 1, {kRed, kClear}, {}, 1, 1, {0xFF807F00}},
+        {"halved", 2, 1, {kRed, kClear}, {}, 1, 1, {0xFF807F00}},
         // Without alpha, the colours under the mask are the screen's: they must not bleed in.
         // Opaque at the centre: the opaque colour alone.
-        {2, 2, {kBlack, kBlack, kBlack, kRed}, {1, 1, 1, 0}, 1, 1, {kRed}},
+        {"opaque centre", 2, 2, {kBlack, kBlack, kBlack, kRed}, {1, 1, 1, 0}, 1, 1, {kRed}},
         // clear at the centre: no colour
-        {2, 2, {kRed, kRed, kRed, kBlack}, {0, 0, 0, 1}, 1, 1, {kGreen}},
+        {"clear centre", 2, 2, {kRed, kRed, kRed, kBlack}, {0, 0, 0, 1}, 1, 1, {kGreen}},
     };
-    for (int i = 0; const Case& c : cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const auto scaled = scaleTo(makePicture(c.w, c.h, c.pixels, c.mask), c.tw, c.th);
-        ASSERT_TRUE(scaled) << "case " << i;
+        ASSERT_TRUE(scaled);
         Pixels drawn = drawOn(kGreen, *scaled, 0, 0, c.tw);
         drawn.resize(c.drawn.size());
-        EXPECT_EQ(drawn, c.drawn) << "case " << i++;
+        EXPECT_EQ(drawn, c.drawn);
     }
 }

@@ -43,7 +43,10 @@ NE_HEADER = 0x40
 NE_RESOURCE_TABLE = 0x80
 NE_ALIGN_SHIFT = NE_RESOURCE_TABLE
 NE_FIRST_TYPE_COUNT = NE_RESOURCE_TABLE + 2 + 2
-# GRPICONDIR's idCount; in an .ico file, the first ICONDIRENTRY's dwImageOffset.
+# The sizes of GRPICONDIR and of one GRPICONDIRENTRY, and GRPICONDIR's idCount; in an .ico
+# file, the first ICONDIRENTRY's dwImageOffset.
+GRPICONDIR_SIZE = 6
+GRPICONDIRENTRY_SIZE = 14
 GRPICONDIR_COUNT = 4
 ICO_FIRST_OFFSET = 6 + 12
 
@@ -362,7 +365,11 @@ def bombs():
     icons = (RT_ICON, [(1, [(0, small[4])])])
     ids = [(i, one_group) for i in range(1, 65536)]
     long_name = [("N" * 65535, one_group)] * 65535
+    many = [small] * 300
     return {
+        "pe-300-images": pe(group(1, many)),
+        "ne-300-images": ne(many),
+        "ico-300-images": ico(many),
         "ico-65535-images-past-the-end": claiming_ico(65535, 16 << 20, 1 << 20),
         "ico-256-images-past-the-end": claiming_ico(256, 16 << 20, 1 << 20),
         "pe-256-entries-one-image": pe(group(1, [big] * 256)),

@@ -27,12 +27,8 @@ FONT = FONTS + "/coure.fon"
 STUB = NSIS + "/Stubs/zlib-x86-unicode"
 # ImageMagick 7 names its command magick; version 6 has convert.
 MAGICK = "magick" if shutil.which("magick") else "convert"
-# The reasons the tool gives.
-NO_ICON = "no such icon"
-NOT_ICONS = "not a file with icons"
-MALFORMED = "malformed file"
-UNDECODABLE = "image cannot be decoded"
-LIMITS = "beyond the reader's limits"
+# What every command says of a group of more than 256 images, in every kind of file.
+TOO_MANY = "group 0: 300 images, more than the 256 that a group may hold"
 RED = 0xFFFF0000
 # AddressSanitizer keeps freed memory aside, 256 MiB of it unless told otherwise.
 os.environ["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "") + ":quarantine_size_mb=16"
@@ -82,16 +78,16 @@ class InADirectory(unittest.TestCase):
         Path(self.at(name)).write_bytes(data)
         return self.at(name)
 
-    # Icon INDEX as render draws it on white, 32x32 RGB; or the reason it gives for having
-    # none; anything else (another status, more lines: a crash, a sanitizer) as it came.
+    # Icon INDEX as render draws it on white, 32x32 RGB; or its exit status and the message it
+    # gives for having none; anything else (more lines: a crash, a sanitizer) as it came.
     def rendered(self, data, index=0):
         path = self.file("in", data)
         status, _, error = run("render", path, str(index), self.at("out.png"))
         if status == 0:
             return rgb_on_white(self.at("out.png"))
-        prefix = f"quorvane-icons: {path}: icon {index}: "
-        if status == 1 and error.startswith(prefix) and error.count("\n") == 1:
-            return error[len(prefix) : -1]
+        prefix = f"quorvane-icons: {path}: "
+        if error.startswith(prefix) and error.count("\n") == 1:
+            return status, error[len(prefix) : -1]
         return status, error
 
 
@@ -105,14 +101,20 @@ WHOLE_PE = pe(group(1, [flat(RED)]))
 WHOLE_NE = ne([flat(RED, id=5)])
 WHOLE_ICO = ico([flat(RED)])
 GROUP_DIRECTORY = WHOLE_PE.index(builders.group_directory([flat(RED)]))
+PAST_THE_END = f"past the end of the file (size {len(WHOLE_ICO)})"
 
 Row = namedtuple("Row", "name data count first")
 READER_ROWS = [
     Row("NE", WHOLE_NE, 1, rgb(RED)),
-    Row("a cursor", ico([flat(RED)], builders.CURSOR), 0, NOT_ICONS),
-    Row("empty", b"", 0, NOT_ICONS),
-    Row("an .ico of no images", ico([]), 0, NOT_ICONS),
-    Row("the group names a missing image", pe(group(1, [flat(RED, id=9)])[:1]), 1, NO_ICON),
+    Row("a cursor", ico([flat(RED)], builders.CURSOR), 0, (1, "not a PE, NE or .ico file")),
+    Row("empty", b"", 0, (1, "not a PE, NE or .ico file")),
+    Row("an .ico of no images", ico([]), 0, (1, "an .ico file of no images")),
+    Row(
+        "the group names a missing image",
+        pe(group(1, [flat(RED, id=9)])[:1]),
+        1,
+        (1, "group 0, entry 0: image 9: no RT_ICON resource has this id"),
+    ),
     Row(
         "a group claiming 500 images keeps the one it has",
         patched(WHOLE_PE, GROUP_DIRECTORY + builders.GRPICONDIR_COUNT, "H", 500),
@@ -123,28 +125,32 @@ READER_ROWS = [
         "the icon type's directory is the root",
         patched(WHOLE_PE, builders.ICON_TYPE_ENTRY + 4, "I", 0x80000000),
         1,
-        NO_ICON,
+        (1, "group 0, entry 0: image 1: no RT_ICON resource has this id"),
     ),
     Row(
         "resources outside every section",
         patched(WHOLE_PE, builders.RESOURCE_DATA_DIRECTORY, "I", 0xFFFFFFF0),
         0,
-        MALFORMED,
+        (1, "resource root directory: 16 bytes at RVA 0xfffffff0 lie in no section"),
     ),
-    Row("NE alignment shift 40", patched(WHOLE_NE, builders.NE_ALIGN_SHIFT, "H", 40), 0, LIMITS),
+    Row(
+        "NE alignment shift 40",
+        patched(WHOLE_NE, builders.NE_ALIGN_SHIFT, "H", 40),
+        0,
+        (2, "NE resource table: rscAlignShift 40 is more than 16"),
+    ),
     Row(
         "NE resource table past the end",
         patched(WHOLE_NE, builders.NE_FIRST_TYPE_COUNT, "H", 60000),
         0,
-        MALFORMED,
+        (1, "NE resource table: TYPEINFO at 2: its 60000 NAMEINFOs run past the table"),
     ),
     Row(
         "ico image past the end",
         patched(WHOLE_ICO, builders.ICO_FIRST_OFFSET, "I", 1 << 31),
         1,
-        MALFORMED,
+        (1, f"group 0, entry 0: image: starts at offset {1 << 31}, {PAST_THE_END}"),
     ),
-    Row("257 images, past the budget of 256", ico([flat(1, 16)] * 257), 1, LIMITS),
 ]
 
 
@@ -165,7 +171,9 @@ class Reader(InADirectory):
         # Named groups first, in name order, then ids ascending; a second language counts once.
         for index, colour in enumerate([4, 2, 3, 1]):
             self.assertEqual(self.rendered(pe(resources), index)[:3], rgb(colour))
-        self.assertEqual(self.rendered(pe(resources), 4), NO_ICON)
+        self.assertEqual(
+            self.rendered(pe(resources), 4), (1, "group 4: the file has 4 icon groups")
+        )
         # NE offsets and lengths are shifted by the file's own alignment.
         for shift in (0, 4, 9):
             green = ne([flat(0xFF00AA00, id=5)], shift)
@@ -190,13 +198,8 @@ class Reader(InADirectory):
 
     def test_every_depth_and_png_give_the_same_picture(self):
         expected = b"".join(b"\xff\xff\xff" if m else rgb(p) for p, m in zip(PICTURE, CORNER))
-        forms = [
-            dict(bits=1),
-            dict(bits=4),
-            dict(bits=8),
-            dict(bits=24),
+        forms = [dict(bits=bits) for bits in (1, 4, 8, 16, 24)] + [
             dict(bits=1, header=12),
-            dict(bits=16),
             dict(bits=16, bitfields=True),
             dict(bits=32, header=108, bitfields=True, alpha=False),
         ]
@@ -219,15 +222,27 @@ class Reader(InADirectory):
         eight = dib(PICTURE, 32, 32, bits=8)
         picture = png(PICTURE, 32, 32)
         header = builders.BitmapInfoHeader
+        # A part of the image broken, and the status and reason of render.
         damages = [
-            ("colour cut short", no_mask[:-1], UNDECODABLE),
-            ("huge width", patched(eight, header.width, "I", 100000), LIMITS),
-            ("RLE compression", patched(eight, header.compression, "I", 2), UNDECODABLE),
-            ("PNG cut short", picture[: len(picture) // 2], UNDECODABLE),
+            ("colour cut short", no_mask[:-1], 1, "DIB: the colour rows (512 bytes) are cut short"),
+            (
+                "huge width",
+                patched(eight, header.width, "I", 100000),
+                2,
+                "DIB: a picture of 100000x32 pixels, more than 1024 a side",
+            ),
+            (
+                "RLE compression",
+                patched(eight, header.compression, "I", 2),
+                1,
+                "DIB: compression 2 is neither BI_RGB nor BI_BITFIELDS",
+            ),
+            ("PNG cut short", picture[:64], 1, "PNG: the data ends before the last row"),
         ]
-        for name, image, reason in damages:
+        for name, image, status, why in damages:
             with self.subTest(name):
-                self.assertEqual(self.rendered(ico([(32, 32, 8, 1, image)])), reason)
+                got = self.rendered(ico([(32, 32, 8, 1, image)]))
+                self.assertEqual(got, (status, "group 0, entry 0: " + why))
 
     def test_thumbnails_take_the_smallest_image_covering_the_size(self):
         # width, height and the pixels as RGBA
@@ -249,45 +264,38 @@ class Reader(InADirectory):
         path = self.file("t.ico", ico(images))
         # The size asked for, the colour of the image taken, and the thumbnail's size: never
         # more than the image's.
-        sizes = [
-            (17, 0x20, 17, 17),
-            (60, 0x41, 60, 30),
-            (10**12, 0x100, 256, 256),
-        ]
+        sizes = [(17, 0x20, 17, 17), (60, 0x41, 60, 30), (10**12, 0x100, 256, 256)]
         for size, colour, w, h in sizes:
             got_w, got_h, pixels = thumbnail(path, size)
             self.assertEqual((got_w, got_h, pixels[:4]), (w, h, rgb(colour) + b"\xff"), size)
         # 4x2 to 2x1. Left: red, a transparent white, blue at alpha 128, green at 64: alpha
         # (255 + 128 + 64) / 4 = 111.75, each colour c * a / 447: red 145.5, green 36.5, blue
         # 73.0. Right: two black and two white, opaque.
-        square = [
-            0xFFFF0000,
-            0x00FFFFFF,
-            0xFF000000,
-            0xFFFFFFFF,
-            0x800000FF,
-            0x4000FF00,
-            0xFFFFFFFF,
-            0xFF000000,
-        ]
-        shrunk = thumbnail(self.file("s.ico", ico([(4, 2, 32, 1, png(square, 4, 2))])), 2)
+        top = [0xFFFF0000, 0x00FFFFFF, 0xFF000000, 0xFFFFFFFF]
+        bottom = [0x800000FF, 0x4000FF00, 0xFFFFFFFF, 0xFF000000]
+        shrunk = thumbnail(self.file("s.ico", ico([(4, 2, 32, 1, png(top + bottom, 4, 2))])), 2)
         self.assertEqual(shrunk, (2, 1, bytes([145, 37, 73, 112, 128, 128, 128, 255])))
 
 
-Bomb = namedtuple("Bomb", "render extract thumbnail extract_all")
+Bomb = namedtuple("Bomb", "render extract thumbnail extract_all why", defaults=[""])
 # The exit statuses of render and extract (of the last icon), thumbnail and extract --all on
-# each hostile file; count and list end 0. (Time: bench/run-budget-bench.sh.)
+# each hostile file, and what each says when it fails; count and list end 0. (Time:
+# bench/run-budget-bench.sh.)
 BOMBS = {
+    # one group too many for the reader, refused alike in every kind of file
+    "pe-300-images": Bomb(2, 2, 2, 2, TOO_MANY),
+    "ne-300-images": Bomb(2, 2, 2, 2, TOO_MANY),
+    "ico-300-images": Bomb(2, 2, 2, 2, TOO_MANY),
     # too many entries for a group
-    "ico-65535-images-past-the-end": Bomb(1, 2, 1, 2),
+    "ico-65535-images-past-the-end": Bomb(2, 2, 2, 2),
     # 256 x 1 MiB: past the group budget
     "ico-256-images-past-the-end": Bomb(1, 2, 1, 2),
     # 256 x 270 kB, all one image
     "pe-256-entries-one-image": Bomb(0, 2, 0, 2),
     # refused from its header
-    "png-65535x65535-header": Bomb(1, 0, 1, 0),
+    "png-65535x65535-header": Bomb(2, 0, 2, 0),
     # 16 kB that inflate to 16 MB
-    "png-4096x4096-of-zeros": Bomb(1, 0, 1, 0),
+    "png-4096x4096-of-zeros": Bomb(2, 0, 2, 0),
     # inflated only as far as needed
     "png-1.5-GB-past-the-picture": Bomb(0, 0, 0, 0),
     # 2 GB of text, never inflated
@@ -304,7 +312,7 @@ BOMBS = {
 
 class Tool(InADirectory):
     # Runs the command under /usr/bin/time: its status, one line on error, its peak memory
-    # within the bound, and no file made but the one it writes.
+    # within the bound, and no file made but the one it writes. Returns what it said.
     def check_command(self, args, status):
         before = set(os.listdir(self.dir))
         peak = self.at("peak")
@@ -319,6 +327,7 @@ class Tool(InADirectory):
         self.assertEqual(made, {os.path.basename(args[-1])} if writes else set())
         for name in made:
             shutil.rmtree(self.at(name)) if name == "all" else os.remove(self.at(name))
+        return done.stderr.decode()
 
     def test_hostile_files_end_within_the_budgets_and_leave_nothing_on_failure(self):
         bombs = builders.bombs()
@@ -336,7 +345,8 @@ class Tool(InADirectory):
             ]
             for args, status in commands:
                 with self.subTest(bomb=name, command=args[0]):
-                    self.check_command(args, status)
+                    said = self.check_command(args, status)
+                    self.assertIn(want.why if status else "", said)
 
     def test_list_quotes_names_and_extract_writes_every_group_where_told(self):
         # Names are quoted, with what a terminal would act on escaped; an NE name has a byte a
@@ -349,8 +359,10 @@ class Tool(InADirectory):
         self.assertEqual(listed(path)[0]["name"], name)
         latin = self.file("latin.fon", ne([flat(RED)], name=b"caf\xe9"))
         self.assertEqual(listed(latin)[0]["name"], "caf\xe9")
-        # Each group written as wrestool writes it (which adds as many stray bytes as the group
-        # directory is long).
+        # A group that cannot be read: the kind of error and its message.
+        too_many = listed(self.file("300.ico", ico([flat(RED, 16)] * 300)))
+        self.assertEqual(too_many[0]["error"], {"kind": "too-large", "message": TOO_MANY})
+        # Each group written as wrestool writes it.
         shell32 = WINE + "/shell32.dll"
         written = self.at("all")
         self.assertEqual(run("extract", "--all", shell32, written), (0, "", ""))
@@ -358,8 +370,13 @@ class Tool(InADirectory):
         theirs = self.at("theirs.ico")
         command = ["wrestool", "-x", "--type=14", "--name=1", "-o", theirs, shell32]
         subprocess.run(command, check=True)
-        ours = Path(self.at("all/2-1.ico")).read_bytes()
-        self.assertEqual(Path(theirs).read_bytes()[: len(ours)], ours)
+        # wrestool's file ends in as many stray bytes as the group directory is long.
+        theirs = Path(theirs).read_bytes()
+        images = struct.unpack("<H", theirs[4:6])[0]
+        expected = theirs[
+            : len(theirs) - builders.GRPICONDIR_SIZE - builders.GRPICONDIRENTRY_SIZE * images
+        ]
+        self.assertEqual(Path(self.at("all/2-1.ico")).read_bytes(), expected)
 
     def test_failures_say_why_and_leave_no_file(self):
         # Two groups, the second of which names a missing image: extract --all writes neither.

@@ -333,23 +333,23 @@ TEST_F(SysInfo, EachEntryLeadsToItsProgramOrToTheMessage) {
     const QString missing = QStringLiteral("/nonexistent/msinfo");
     // Entry 1 (PATH), entry 2 (the folder), what starts, and whether the message shows.
     using Value = std::optional<RegistryValue>;
-    const std::tuple<Value, Value, QStringList, bool> cases[] = {
-        // entry 2 not read
-        {sz(program), sz(missing), {program}, false},
-        {{}, sz(folder), {folder + "/MSINFO32.EXE"}, false},
-        // entry 2 is not tried
-        {sz(missing), sz(folder), {missing}, true},
+    const Value number = RegistryValue{REG_DWORD, QByteArray("\x00\x00\x01\x80", 4)};
+    const std::tuple<const char*, Value, Value, QStringList, bool> cases[] = {
+        {"entry 2 not read", sz(program), sz(missing), {program}, false},
+        {"the folder", {}, sz(folder), {folder + "/MSINFO32.EXE"}, false},
+        {"entry 2 not tried", sz(missing), sz(folder), {missing}, true},
         // A string without its zero is taken whole; a number is its decimal text.
-        {RegistryValue{REG_SZ, program.toLocal8Bit()}, sz(folder), {program}, false},
-        {RegistryValue{REG_DWORD, QByteArray("\x00\x00\x01\x80", 4)}, {}, {"2147549184"}, true},
+        {"no zero", RegistryValue{REG_SZ, program.toLocal8Bit()}, sz(folder), {program}, false},
+        {"number", number, {}, {"2147549184"}, true},
     };
-    for (int i = 0; const auto& [path, location, starts, message] : cases) {
+    for (const auto& [name, path, location, starts, message] : cases) {
+        SCOPED_TRACE(name);
         hive.clear();
         if (path)
             hive[kMsinfo].values.insert(QStringLiteral("path"), *path);
         if (location)
             hive[kLocation].values.insert(QStringLiteral("msinfo"), *location);
-        EXPECT_EQ(run(), std::pair(starts, message)) << "case " << i++;
+        EXPECT_EQ(run(), std::pair(starts, message));
     }
 }
 

@@ -2,12 +2,12 @@
 #include "Commands.h"
 
 #include "Listing.h"
+#include "OutputFile.h"
 #include "quorvane/icons/Drawing.h"
 #include "quorvane/icons/IcoWriter.h"
 #include "quorvane/icons/IconBitmap.h"
 #include "quorvane/icons/IconFile.h"
 #include "quorvane/icons/IconReader.h"
-#include "quorvane/icons/OutputFile.h"
 #include "quorvane/icons/PngFiles.h"
 
 #include <cerrno>
@@ -27,6 +27,8 @@ using namespace quorvane::icons;
 // (wine's shell32.dll, the largest here, 184); a file that claims more gets no files at all
 // rather than a folder flooded with them.
 constexpr std::size_t kMaxExtractedFiles = 4096;
+// What extract --all may write beyond twice the file's size: one large group's worth.
+constexpr std::uint64_t kExtraExtractBytes = 8u << 20;
 // The part of a group's name that goes into a file name, in bytes.
 constexpr std::size_t kMaxNameInFileName = 64;
 
@@ -35,45 +37,43 @@ int report(int status, const std::string& message) {
     return status;
 }
 
-// "FILE: icon N: WHY", every message about one icon.
-std::string iconMessage(const std::string& path, std::uint32_t index, const std::string& why) {
-    return escaped(path) + ": icon " + std::to_string(index) + ": " + why;
+// The one rule for every command: an icon that the file does not give is 1; a file that cannot
+// be read, a limit of the reader and an output that cannot be written are 2.
+int statusFor(IconError kind) {
+    switch (kind) {
+    case IconError::NotIconFile:
+    case IconError::Malformed:
+    case IconError::OutOfRange:
+    case IconError::Undecodable:
+        return kExitNoIcon;
+    case IconError::NotFound:
+    case IconError::Unreadable:
+    case IconError::TooLarge:
+    case IconError::WriteFailed:
+        return kExitError;
+    }
+    return kExitError;
 }
 
-// A reader's limit is an error of its own (2); any other reason an icon cannot be had means
-// there is no such icon (1).
-int statusFor(IconError error) {
-    return error == IconError::TooLarge ? kExitError : kExitNoIcon;
-}
-
-// Why an .ico cannot be written, the image at `failed` (if any) named.
-std::string icoFailure(const IconGroup& group, std::size_t failed, IconError error) {
-    std::string why = describe(error);
-    if (failed < group.entries.size())
-        why = "image " + std::to_string(group.entries[failed].nId) + ": " + why;
-    if (error == IconError::TooLarge)
-        why += failed < group.entries.size()
-                   ? " (larger than " + std::to_string(kMaxImageBytes >> 20) + " MiB)"
-                   : " (its images add up past " + std::to_string(kMaxGroupBytes >> 20) + " MiB)";
-    return why;
+// "FILE: MESSAGE" on standard error, with the status that the error's kind gives.
+int reportError(const std::string& path, const Error& error) {
+    return report(statusFor(error.kind), escaped(path) + ": " + escaped(error.message));
 }
 
 struct Opened {
     std::unique_ptr<FileSource> source;
-    std::optional<IconFile> file; // empty when the file holds no icons
+    Result<IconFile> file; // the reader's error for a file without icons
 };
 
 // Opens FILE: one that cannot be read is an error, one without icons is not.
 std::optional<Opened> open(const std::string& path, int& status) {
     auto source = FileSource::open(path);
     if (!source) {
-        status = report(kExitError, escaped(path) + ": " + describe(source.error()));
+        status = reportError(path, source.error());
         return std::nullopt;
     }
-    Opened opened{std::move(*source), std::nullopt};
-    if (auto file = IconFile::open(*opened.source))
-        opened.file.emplace(std::move(*file));
-    return opened;
+    auto file = IconFile::open(**source);
+    return Opened{std::move(*source), std::move(file)};
 }
 
 std::optional<std::uint32_t> parseIndex(const std::string& text, int& status) {
@@ -104,38 +104,30 @@ std::string fileNamePart(const ResourceName& name) {
     return part.substr(0, cut);
 }
 
+// The group `index` of the file, when it has images.
+Result<IconGroup> groupOf(const Result<IconFile>& file, std::uint32_t index) {
+    if (!file)
+        return tl::unexpected(file.error());
+    return file->group(index);
+}
+
 // The groups that extract --all writes: each one's index and file name.
 struct Planned {
     std::uint32_t index = 0;
     std::string fileName;
 };
 
-// What extract --all would write of group `index`, or why it cannot.
-struct GroupPlan {
-    std::optional<IcoPlan> ico;
-    IconError error = IconError::OutOfRange;
-    std::string why;
-    std::string fileName;
-};
-
-GroupPlan planGroup(const IconFile& file, std::uint32_t index) {
-    GroupPlan plan;
+// The .ico that extract --all would write of group `index`, and its file name.
+Result<Planned> planGroup(const IconFile& file, std::uint32_t index, std::uint64_t& total) {
     auto name = file.groupName(index);
-    auto group = name ? file.group(index) : fail(name.error());
-    std::size_t failed = SIZE_MAX;
-    if (group && group->entries.empty())
-        group = fail(IconError::OutOfRange);
-    if (!group) {
-        plan.error = group.error();
-        plan.why = describe(plan.error);
-    } else if (auto ico = planIco(file, *group, &failed); !ico) {
-        plan.error = ico.error();
-        plan.why = icoFailure(*group, failed, plan.error);
-    } else {
-        plan.ico = std::move(*ico);
-        plan.fileName = std::to_string(index) + "-" + fileNamePart(*name) + ".ico";
-    }
-    return plan;
+    if (!name)
+        return tl::unexpected(name.error());
+    auto group = file.group(index);
+    auto ico = group ? planIco(file, *group) : tl::unexpected(group.error());
+    if (!ico)
+        return tl::unexpected(ico.error());
+    total += ico->size;
+    return Planned{index, std::to_string(index) + "-" + fileNamePart(*name) + ".ico"};
 }
 
 // Checks every group before anything is written: all of them must be there whole, within the
@@ -145,34 +137,33 @@ std::optional<int> planAll(const std::string& path, const IconFile& file,
     // All the files together: groups that share their images could otherwise write the same
     // bytes again and again. Groups that share nothing stay within the file's size, plus a
     // 16-byte entry an image.
-    const std::uint64_t budget = 2 * file.source().size() + kMaxGroupBytes;
+    const std::uint64_t budget = 2 * file.source().size() + kExtraExtractBytes;
     std::uint64_t total = 0;
     std::uint32_t missing = 0;
-    std::string firstMissing;
+    std::optional<Error> firstMissing;
     for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
-        GroupPlan plan = planGroup(file, i);
-        if (!plan.ico && plan.error == IconError::TooLarge)
-            return report(kExitError, iconMessage(path, i, plan.why));
-        if (!plan.ico) {
+        auto plan = planGroup(file, i, total);
+        if (!plan && statusFor(plan.error().kind) == kExitError)
+            return reportError(path, plan.error());
+        if (!plan) {
             if (missing++ == 0)
-                firstMissing = iconMessage(path, i, plan.why);
+                firstMissing = plan.error();
             continue;
         }
-        total += plan.ico->size;
         if (total > budget)
             return report(kExitError, escaped(path) + ": the icons add up past " +
                                           std::to_string(budget >> 20) +
-                                          " MiB, twice the file's size and " +
-                                          std::to_string(kMaxGroupBytes >> 20) + " MiB");
+                                          " MiB, twice the file's size and 8 MiB");
         if (planned.size() == kMaxExtractedFiles)
             return report(kExitError, escaped(path) + ": more than " +
                                           std::to_string(kMaxExtractedFiles) + " icons to write");
-        planned.push_back({i, std::move(plan.fileName)});
+        planned.push_back(std::move(*plan));
     }
-    if (missing > 0)
+    if (firstMissing)
         return report(kExitNoIcon, std::to_string(missing) + " of " +
                                        std::to_string(file.groupCount()) +
-                                       " icons cannot be extracted, so none is; " + firstMissing);
+                                       " icons cannot be extracted, so none is; " + escaped(path) +
+                                       ": " + escaped(firstMissing->message));
     return std::nullopt;
 }
 
@@ -229,16 +220,16 @@ int render(const std::string& path, const std::string& indexText, const std::str
         return status;
     auto icon = extractIcon(*opened->source, *index, size);
     if (!icon)
-        return report(kExitNoIcon, iconMessage(path, *index, describe(icon.error())));
+        return reportError(path, icon.error());
     auto canvas = IconBitmap::fromPixels(
         size, size, std::vector<std::uint32_t>(std::size_t(size) * std::size_t(size), 0xFFFFFFFFu),
         {}, false);
     if (!canvas)
-        return report(kExitError, escaped(out) + ": " + describe(canvas.error()));
+        return reportError(out, canvas.error());
     drawIconBitmap(Surface{canvas->writablePixels().data(), size, size, size}, 0, 0, *icon);
     auto encoded = encodePng(*canvas, PngKind::Rgb);
     if (!encoded)
-        return report(kExitError, escaped(out) + ": cannot encode PNG");
+        return reportError(out, encoded.error());
     return writeOutput(out, *encoded, Placement::Replace);
 }
 
@@ -247,11 +238,10 @@ int thumbnail(const std::string& path, const std::string& out, int size) {
     auto opened = open(path, status);
     if (!opened)
         return status;
-    auto png = opened->file ? thumbnailPng(*opened->file, 0, size) : fail(IconError::OutOfRange);
-    if (!png && png.error() == IconError::WriteFailed)
-        return report(kExitError, escaped(out) + ": cannot encode PNG");
+    auto png =
+        opened->file ? thumbnailPng(*opened->file, 0, size) : tl::unexpected(opened->file.error());
     if (!png)
-        return report(kExitNoIcon, iconMessage(path, 0, describe(png.error())));
+        return reportError(png.error().kind == IconError::WriteFailed ? out : path, png.error());
     return writeOutput(out, *png, Placement::InPlace);
 }
 
@@ -261,19 +251,15 @@ int extract(const std::string& path, const std::string& indexText, const std::st
     auto opened = index ? open(path, status) : std::nullopt;
     if (!opened)
         return status;
-    auto group = opened->file ? opened->file->group(*index) : fail(IconError::OutOfRange);
-    if (group && group->entries.empty())
-        group = fail(IconError::OutOfRange);
-    if (!group)
-        return report(statusFor(group.error()), iconMessage(path, *index, describe(group.error())));
+    auto group = groupOf(opened->file, *index);
+    auto plan = group ? planIco(*opened->file, *group) : tl::unexpected(group.error());
+    if (!plan)
+        return reportError(path, plan.error());
     OutputFile file(out, Placement::Replace);
-    std::size_t failed = SIZE_MAX;
-    auto written = writeIco(
-        *opened->file, *group,
-        [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); }, &failed);
-    if (!written && written.error() != IconError::WriteFailed)
-        return report(statusFor(written.error()),
-                      iconMessage(path, *index, icoFailure(*group, failed, written.error())));
+    auto written = writeIco(*opened->file, *group,
+                            [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); });
+    if (!written && written.error().kind != IconError::WriteFailed)
+        return reportError(path, written.error());
     if (!written || !file.commit())
         return report(kExitError, escaped(out) + ": " + file.why());
     return kExitOk;
@@ -310,9 +296,9 @@ std::optional<int> writePlanned(const std::string& path, const IconFile& file,
         auto written =
             group ? writeIco(file, *group,
                              [&](std::span<const std::uint8_t> bytes) { return out.write(bytes); })
-                  : fail(group.error());
-        if (!written && written.error() != IconError::WriteFailed)
-            return report(kExitError, iconMessage(path, p.index, describe(written.error())));
+                  : tl::unexpected(group.error());
+        if (!written && written.error().kind != IconError::WriteFailed)
+            return reportError(path, written.error());
         if (!written || !out.commit())
             return report(kExitError, escaped(temporary) + ": " + out.why());
     }
@@ -326,8 +312,8 @@ int extractAll(const std::string& path, const std::string& dir) {
     auto opened = open(path, status);
     if (!opened)
         return status;
-    if (!opened->file || opened->file->groupCount() == 0)
-        return report(kExitNoIcon, iconMessage(path, 0, describe(IconError::OutOfRange)));
+    if (auto first = groupOf(opened->file, 0); !first)
+        return reportError(path, first.error());
     const IconFile& file = *opened->file;
     std::vector<Planned> planned;
     if (auto failure = planAll(path, file, planned))

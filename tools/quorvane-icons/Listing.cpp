@@ -1,7 +1,8 @@
 // The listing of a file's icon groups, in text and in JSON, over the reader's walk.
 #include "Listing.h"
 
-#include "quorvane/icons/GroupFacts.h"
+#include <functional>
+#include <unordered_map>
 
 #include <algorithm>
 #include <array>
@@ -83,11 +84,58 @@ std::string nameText(const ResourceName& name) {
     return name.isId ? std::to_string(name.id) : quoted(name.name);
 }
 
+// One group as `list` walks it: its name and directory, or why they cannot be read, and the
+// facts of each of its images in directory order.
+struct GroupListing {
+    std::uint32_t index = 0;
+    ResourceName name;
+    Result<IconGroup> group;
+    std::vector<Result<ImageFacts>> images;
+};
+
+// Every group in order. The images described in one walk are bounded by the file's size, one
+// 14-byte directory entry each, so that groups sharing their directories cannot multiply the
+// work; a group past that bound comes as TooLarge. Each image id is read once: within one file
+// an id names one image (an .ico file's entries have no ids: each is read).
+void walkGroups(const IconFile& file, const std::function<void(const GroupListing&)>& visit) {
+    std::unordered_map<std::uint16_t, Result<ImageFacts>> known;
+    std::uint64_t images = 0;
+    const std::uint64_t maxImages = file.source().size() / 14;
+    for (std::uint32_t i = 0; i < file.groupCount(); ++i) {
+        GroupListing listing{i, {}, IconGroup{}, {}};
+        auto name = images <= maxImages
+                        ? file.groupName(i)
+                        : fail(IconError::TooLarge,
+                               "group " + std::to_string(i) +
+                                   ": the images listed add up past one for every 14 bytes of "
+                                   "the file");
+        listing.group = name ? file.group(i) : tl::unexpected(name.error());
+        if (name)
+            listing.name = std::move(*name);
+        if (listing.group)
+            images += listing.group->entries.size();
+        for (std::size_t k = 0; listing.group && k < listing.group->entries.size(); ++k) {
+            const IconDirEntry& entry = listing.group->entries[k];
+            auto found = known.find(entry.nId);
+            if (file.kind() == FileKind::Ico || found == known.end())
+                found = known.insert_or_assign(entry.nId, file.imageFacts(entry)).first;
+            listing.images.push_back(found->second);
+        }
+        visit(listing);
+    }
+}
+
+// The error as JSON: its kind and its message.
+std::string jsonError(const Error& error) {
+    return std::string("{\"kind\": \"") + kindName(error.kind) +
+           "\", \"message\": " + quoted(error.message) + "}";
+}
+
 void writeLines(std::ostream& out, const IconFile& file) {
     walkGroups(file, [&out](const GroupListing& listing) {
         out << listing.index << ' ';
         if (!listing.group) {
-            out << "? (" << describe(listing.group.error()) << ")\n";
+            out << "? (" << escaped(listing.group.error().message) << ")\n";
             return;
         }
         out << nameText(listing.name);
@@ -99,7 +147,7 @@ void writeLines(std::ostream& out, const IconFile& file) {
                 out << facts->bitCount << "bpp " << formatName(facts->format) << ' '
                     << facts->length << " bytes";
             else
-                out << entry.wBitCount << "bpp missing (" << describe(facts.error()) << ')';
+                out << entry.wBitCount << "bpp missing (" << escaped(facts.error().message) << ')';
         }
         out << '\n';
     });
@@ -119,7 +167,7 @@ void writeJson(std::ostream& out, const std::string& path, const IconFile* file)
             out << separator << "\n  {\"index\": " << listing.index;
             separator = ",";
             if (!listing.group) {
-                out << ", \"error\": " << quoted(describe(listing.group.error())) << '}';
+                out << ", \"error\": " << jsonError(listing.group.error()) << '}';
                 return;
             }
             if (listing.name.isId)
@@ -137,7 +185,7 @@ void writeJson(std::ostream& out, const std::string& path, const IconFile* file)
                         << formatName(facts->format) << "\", \"bytes\": " << facts->length << '}';
                 else
                     out << ", \"bits\": " << entry.wBitCount
-                        << ", \"error\": " << quoted(describe(facts.error())) << '}';
+                        << ", \"error\": " << jsonError(facts.error()) << '}';
             }
             out << "]}";
         });

@@ -1,16 +1,17 @@
-// Bounds-checked little-endian reads over bytes that came from a file.
+// Bounds-checked reads over bytes that came from a file: whole records, or sub-views.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
+#include <type_traits>
 
 namespace quorvane::icons {
 
 class ByteReader {
   public:
-    ByteReader() = default;
     explicit ByteReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
     std::size_t size() const { return m_bytes.size(); }
@@ -22,32 +23,14 @@ class ByteReader {
         return offset <= m_bytes.size() && length <= m_bytes.size() - offset;
     }
 
-    std::optional<std::uint8_t> u8(std::uint64_t offset) const {
-        if (!has(offset, 1))
+    // The record stored at offset (one of records::), when it is all there.
+    template <typename Record> std::optional<Record> record(std::uint64_t offset = 0) const {
+        static_assert(std::is_trivially_copyable_v<Record> && alignof(Record) == 1);
+        if (!has(offset, sizeof(Record)))
             return std::nullopt;
-        return m_bytes[offset];
-    }
-
-    std::optional<std::uint16_t> u16(std::uint64_t offset) const {
-        if (!has(offset, 2))
-            return std::nullopt;
-        return static_cast<std::uint16_t>(m_bytes[offset] | (m_bytes[offset + 1] << 8));
-    }
-
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const {
-        if (!has(offset, 4))
-            return std::nullopt;
-        return static_cast<std::uint32_t>(m_bytes[offset]) |
-               (static_cast<std::uint32_t>(m_bytes[offset + 1]) << 8) |
-               (static_cast<std::uint32_t>(m_bytes[offset + 2]) << 16) |
-               (static_cast<std::uint32_t>(m_bytes[offset + 3]) << 24);
-    }
-
-    std::optional<std::int32_t> i32(std::uint64_t offset) const {
-        auto value = u32(offset);
-        if (!value)
-            return std::nullopt;
-        return static_cast<std::int32_t>(*value);
+        Record out;
+        std::memcpy(&out, m_bytes.data() + offset, sizeof(Record));
+        return out;
     }
 
     std::optional<ByteReader> sub(std::uint64_t offset, std::uint64_t length) const {

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <string>
 
 namespace quorvane::icons {
 namespace {
 
-using records::BitmapCoreHeader;
-using records::BitmapInfoHeader;
+using namespace records;
 
 constexpr std::uint32_t kMaxColourTableEntries = 4096;
 
@@ -48,38 +48,42 @@ struct DibLayout {
     std::array<std::uint32_t, 3> masks{};
 };
 
+Result<DibLayout> undecodable(const std::string& why) {
+    return fail(IconError::Undecodable, "DIB: " + why);
+}
+
 // The header's own fields: a BITMAPCOREHEADER, or a BITMAPINFOHEADER or one of its later forms
 // (with the bit-field masks after the 40-byte form or inside the later ones). The height is
 // the stored one, colour image and AND mask together.
 Result<DibLayout> readHeaderFields(const ByteReader& dib, std::int64_t& storedHeight) {
-    auto headerSize = dib.u32(BitmapInfoHeader::biSize);
+    auto headerSize = dib.record<Le32>();
     if (!headerSize)
-        return fail(IconError::Undecodable);
+        return undecodable("no header");
     DibLayout d;
     d.tableAt = *headerSize;
-    if (*headerSize == BitmapCoreHeader::kSize) {
-        if (!dib.has(0, BitmapCoreHeader::kSize))
-            return fail(IconError::Undecodable);
-        d.width = *dib.u16(BitmapCoreHeader::bcWidth);
-        storedHeight = *dib.u16(BitmapCoreHeader::bcHeight);
-        d.bitCount = *dib.u16(BitmapCoreHeader::bcBitCount);
+    if (auto core = dib.record<BitmapCoreHeader>(); core && *headerSize == sizeof(*core)) {
+        d.width = core->bcWidth;
+        storedHeight = core->bcHeight;
+        d.bitCount = core->bcBitCount;
         d.paletteEntrySize = 3;
         return d;
     }
-    if (*headerSize < BitmapInfoHeader::kSize || !dib.has(0, *headerSize))
-        return fail(IconError::Undecodable);
-    d.width = *dib.i32(BitmapInfoHeader::biWidth);
-    storedHeight = *dib.i32(BitmapInfoHeader::biHeight);
-    d.bitCount = *dib.u16(BitmapInfoHeader::biBitCount);
-    d.compression = *dib.u32(BitmapInfoHeader::biCompression);
-    d.clrUsed = *dib.u32(BitmapInfoHeader::biClrUsed);
+    auto info = dib.record<BitmapInfoHeader>();
+    if (*headerSize < sizeof(BitmapInfoHeader) || !info || !dib.has(0, *headerSize))
+        return undecodable("header size " + std::to_string(*headerSize) +
+                           " is neither 12 nor 40 or more, or the header is cut short");
+    d.width = info->biWidth;
+    storedHeight = info->biHeight;
+    d.bitCount = info->biBitCount;
+    d.compression = info->biCompression;
+    d.clrUsed = info->biClrUsed;
     if (d.compression == BitmapInfoHeader::BI_BITFIELDS) {
-        if (*headerSize == BitmapInfoHeader::kSize)
-            d.tableAt += 12;
-        auto masks = dib.sub(BitmapInfoHeader::kMasks, 12);
+        if (*headerSize == sizeof(BitmapInfoHeader))
+            d.tableAt += sizeof(BitfieldMasks);
+        auto masks = dib.record<BitfieldMasks>(sizeof(BitmapInfoHeader));
         if (!masks)
-            return fail(IconError::Undecodable);
-        d.masks = {*masks->u32(0), *masks->u32(4), *masks->u32(8)};
+            return undecodable("the bit-field masks are cut short");
+        d.masks = {masks->red, masks->green, masks->blue};
     }
     return d;
 }
@@ -90,24 +94,30 @@ Result<DibLayout> readDibHeader(const ByteReader& dib) {
     if (!read)
         return read;
     DibLayout d = *read;
+    const std::string bits = std::to_string(d.bitCount) + " bits a pixel";
     if (d.compression != BitmapInfoHeader::BI_RGB &&
         d.compression != BitmapInfoHeader::BI_BITFIELDS)
-        return fail(IconError::Undecodable);
+        return undecodable("compression " + std::to_string(d.compression) +
+                           " is neither BI_RGB nor BI_BITFIELDS");
     if (d.compression == BitmapInfoHeader::BI_BITFIELDS && d.bitCount != 16 && d.bitCount != 32)
-        return fail(IconError::Undecodable);
+        return undecodable("BI_BITFIELDS with " + bits);
     if (d.bitCount != 1 && d.bitCount != 4 && d.bitCount != 8 && d.bitCount != 16 &&
         d.bitCount != 24 && d.bitCount != 32)
-        return fail(IconError::Undecodable);
+        return undecodable(bits + " is none of 1, 4, 8, 16, 24 and 32");
     // The stored height covers the colour image and the AND mask below it.
     d.height = storedHeight / 2;
     if (d.width <= 0 || d.height <= 0)
-        return fail(IconError::Undecodable);
+        return undecodable("a picture of " + std::to_string(d.width) + "x" +
+                           std::to_string(d.height) + " pixels");
     if (d.width > kMaxImageSide || d.height > kMaxImageSide)
-        return fail(IconError::TooLarge);
+        return fail(IconError::TooLarge, "DIB: a picture of " + std::to_string(d.width) + "x" +
+                                             std::to_string(d.height) +
+                                             " pixels, more than 1024 a side");
     if (d.clrUsed == 0 && d.bitCount <= 8)
         d.clrUsed = 1u << d.bitCount;
     if (d.clrUsed > kMaxColourTableEntries)
-        return fail(IconError::Undecodable);
+        return undecodable("a colour table of " + std::to_string(d.clrUsed) +
+                           " entries, more than " + std::to_string(kMaxColourTableEntries));
     return d;
 }
 
@@ -116,12 +126,14 @@ Result<std::vector<std::uint32_t>> readPalette(const ByteReader& dib, const DibL
     std::vector<std::uint32_t> palette(std::size_t(1) << std::min<std::uint32_t>(d.bitCount, 8), 0);
     auto table = dib.sub(d.tableAt, std::uint64_t(d.clrUsed) * d.paletteEntrySize);
     if (!table)
-        return fail(IconError::Undecodable);
+        return fail(IconError::Undecodable, "DIB: the colour table of " +
+                                                std::to_string(d.clrUsed) +
+                                                " entries is cut short");
     if (d.bitCount <= 8) {
         std::size_t usable = std::min<std::size_t>(d.clrUsed, palette.size());
         for (std::size_t i = 0; i < usable; ++i) {
-            const std::uint64_t at = i * d.paletteEntrySize;
-            palette[i] = argb(0, *table->u8(at + 2), *table->u8(at + 1), *table->u8(at));
+            auto blue = table->bytes().subspan(i * d.paletteEntrySize);
+            palette[i] = argb(0, blue[2], blue[1], blue[0]);
         }
     }
     return palette;
@@ -200,13 +212,13 @@ Result<IconBitmap> decodeDib(std::span<const std::uint8_t> bytes) {
     ByteReader dib(bytes);
     auto d = readDibHeader(dib);
     if (!d)
-        return fail(d.error());
+        return tl::unexpected(d.error());
     auto palette = readPalette(dib, *d);
     if (!palette)
-        return fail(palette.error());
+        return tl::unexpected(palette.error());
     auto bitmap = IconBitmap::create(static_cast<int>(d->width), static_cast<int>(d->height));
     if (!bitmap)
-        return fail(bitmap.error());
+        return failAt("DIB", bitmap.error());
     const std::uint64_t w = std::uint64_t(d->width);
     const std::uint64_t h = std::uint64_t(d->height);
     const std::uint64_t pixelsAt = d->tableAt + std::uint64_t(d->clrUsed) * d->paletteEntrySize;
@@ -214,7 +226,9 @@ Result<IconBitmap> decodeDib(std::span<const std::uint8_t> bytes) {
     const std::uint64_t andStride = ((w + 31) / 32) * 4;
     auto xorRows = dib.sub(pixelsAt, xorStride * h);
     if (!xorRows)
-        return fail(IconError::Undecodable);
+        return fail(IconError::Undecodable, "DIB: the colour rows (" +
+                                                std::to_string(xorStride * h) +
+                                                " bytes) are cut short");
     const bool anyAlpha = decodeColourRows(*xorRows, xorStride, *d, *palette, *bitmap);
     // A mask that is cut short counts as opaque: such icons still show their colour image.
     if (auto andRows = dib.sub(pixelsAt + xorStride * h, andStride * h))

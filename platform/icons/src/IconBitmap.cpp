@@ -4,6 +4,9 @@
 #include "Dib.h"
 #include "Png.h"
 
+#include <algorithm>
+#include <string>
+
 namespace quorvane::icons {
 
 IconBitmap::IconBitmap(int width, int height)
@@ -11,9 +14,14 @@ IconBitmap::IconBitmap(int width, int height)
       m_mask(m_pixels.size(), 0) {}
 
 Result<IconBitmap> IconBitmap::create(int width, int height) {
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide ||
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    if (width < 1 || height < 1)
+        return fail(IconError::Undecodable, "a picture of " + size + " pixels");
+    if (width > kMaxImageSide || height > kMaxImageSide ||
         std::size_t(width) * std::size_t(height) > kMaxImagePixels)
-        return fail(IconError::TooLarge);
+        return fail(IconError::TooLarge, "a picture of " + size +
+                                             " pixels, more than the 512x512 (and 1024 a "
+                                             "side) that the reader decodes");
     return IconBitmap(width, height);
 }
 
@@ -25,11 +33,18 @@ Result<IconBitmap> IconBitmap::fromPixels(int width, int height, std::vector<std
     if (mask.empty())
         mask.assign(pixels.size(), 0);
     if (pixels.size() != bitmap->m_pixels.size() || mask.size() != pixels.size())
-        return fail(IconError::Malformed);
+        return fail(IconError::Malformed, "pixels and mask do not match the picture's size");
     bitmap->m_pixels = std::move(pixels);
     bitmap->m_mask = std::move(mask);
     bitmap->m_hasAlpha = hasAlpha;
     return bitmap;
+}
+
+ImageFormat imageFormat(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() >= kPngSignature.size() &&
+        std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin()))
+        return ImageFormat::Png;
+    return ImageFormat::Dib;
 }
 
 Result<IconBitmap> decodeImage(std::span<const std::uint8_t> bytes) {

@@ -1,51 +1,36 @@
-// Counting and extracting icons from a file, on top of IconFile and the image decoders.
+// Counting icons, extracting them at a size, and making thumbnails: the two rules that choose
+// an image from a group, on top of IconFile and the image decoders.
 #include "quorvane/icons/IconReader.h"
-#include "quorvane/icons/GroupFacts.h"
 #include "quorvane/icons/PngFiles.h"
 #include "quorvane/icons/Scaling.h"
 
 #include "Png.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <tuple>
 
 namespace quorvane::icons {
+namespace {
 
-std::uint32_t countIcons(const Source& source) {
-    auto file = IconFile::open(source);
-    return file ? file->groupCount() : 0;
+// The entry that best fits size x size, as extractIcon says.
+std::optional<std::size_t> chooseImage(const std::vector<IconDirEntry>& entries, int size) {
+    std::optional<std::size_t> best;
+    auto key = [size](const IconDirEntry& e) {
+        int distance = std::abs(e.width() - size) + std::abs(e.height() - size);
+        int area = e.width() * e.height();
+        int depthDistance = std::abs(static_cast<int>(e.wBitCount) - 32);
+        return std::tuple(distance, -area, depthDistance);
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!best || key(entries[i]) < key(entries[*best]))
+            best = i;
+    }
+    return best;
 }
 
-std::uint32_t countIcons(const std::string& path) {
-    auto source = FileSource::open(path);
-    return source ? countIcons(**source) : 0;
-}
-
-Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index) {
-    return extractIcon(source, index, kIconSize);
-}
-
-Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size) {
-    if (size < 1 || size > kMaxDrawSize)
-        return fail(IconError::TooLarge);
-    auto file = IconFile::open(source);
-    if (!file)
-        return fail(file.error());
-    auto group = file->group(index);
-    if (!group)
-        return fail(group.error());
-    auto chosen = chooseImage(group->entries, size);
-    if (!chosen)
-        return fail(IconError::OutOfRange);
-    auto bytes = file->imageBytes(group->entries[*chosen]);
-    if (!bytes)
-        return fail(bytes.error());
-    auto bitmap = decodeImage(*bytes);
-    if (!bitmap)
-        return fail(bitmap.error());
-    return scaleTo(*bitmap, size, size);
-}
-
+// The image that suits a thumbnail of size x size, as thumbnailPng says.
 std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFacts>>& images,
                                                 int size) {
     // Smaller keys are better: fitting images by their larger side upwards, the others by
@@ -66,36 +51,6 @@ std::optional<std::size_t> chooseThumbnailImage(const std::vector<Result<ImageFa
     return chosen;
 }
 
-namespace {
-
-// The image of group `index` that suits a thumbnail of `size`: its bytes and its picture.
-struct ThumbnailSource {
-    std::vector<std::uint8_t> bytes;
-    IconBitmap picture;
-};
-
-Result<ThumbnailSource> thumbnailSource(const IconFile& file, std::uint32_t index, int size) {
-    if (size < 1)
-        return fail(IconError::TooLarge);
-    auto group = file.group(index);
-    if (!group)
-        return fail(group.error());
-    std::vector<Result<ImageFacts>> facts;
-    facts.reserve(group->entries.size());
-    for (const IconDirEntry& entry : group->entries)
-        facts.push_back(imageFacts(file, entry));
-    auto chosen = chooseThumbnailImage(facts, size);
-    if (!chosen)
-        return fail(facts.empty() ? IconError::OutOfRange : facts.front().error());
-    auto bytes = file.imageBytes(group->entries[*chosen]);
-    if (!bytes)
-        return fail(bytes.error());
-    auto picture = decodeImage(*bytes);
-    if (!picture)
-        return fail(picture.error());
-    return ThumbnailSource{std::move(*bytes), std::move(*picture)};
-}
-
 // The picture with its transparency as alpha, shrunk to fit size x size with its proportions
 // kept (rounded to the nearest pixel, at least one), never enlarged.
 Result<IconBitmap> fitThumbnail(const IconBitmap& picture, int size) {
@@ -109,28 +64,75 @@ Result<IconBitmap> fitThumbnail(const IconBitmap& picture, int size) {
 
 } // namespace
 
-Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
-                                               int size) {
-    auto source = thumbnailSource(file, index, size);
-    if (!source)
-        return fail(source.error());
-    // Decoded above, so known to be sound: a PNG that is already what a thumbnail is, and holds
-    // nothing but its picture, is written as it is rather than encoded again.
-    if (std::max(source->picture.width(), source->picture.height()) <= size) {
-        if (auto plain = plainRgbaPng(source->bytes))
-            return std::vector<std::uint8_t>(plain->begin(), plain->end());
-    }
-    auto thumbnail = fitThumbnail(source->picture, size);
-    if (!thumbnail)
-        return fail(thumbnail.error());
-    return encodePng(*thumbnail, PngKind::Rgba);
+std::uint32_t countIcons(const Source& source) {
+    auto file = IconFile::open(source);
+    return file ? file->groupCount() : 0;
+}
+
+std::uint32_t countIcons(const std::string& path) {
+    auto source = FileSource::open(path);
+    return source ? countIcons(**source) : 0;
+}
+
+Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size) {
+    if (size < 1 || size > kMaxDrawSize)
+        return fail(IconError::TooLarge, "a size of " + std::to_string(size) + ", outside 1 to " +
+                                             std::to_string(kMaxDrawSize));
+    auto file = IconFile::open(source);
+    if (!file)
+        return tl::unexpected(file.error());
+    auto group = file->group(index);
+    if (!group)
+        return tl::unexpected(group.error());
+    auto chosen = chooseImage(group->entries, size);
+    if (!chosen)
+        return fail(IconError::OutOfRange, "group " + std::to_string(index) + " has no images");
+    const IconDirEntry& entry = group->entries[*chosen];
+    auto bytes = file->imageBytes(entry);
+    if (!bytes)
+        return tl::unexpected(bytes.error());
+    auto bitmap = decodeImage(*bytes);
+    if (!bitmap)
+        return failAt("group " + std::to_string(index) + ", entry " +
+                          std::to_string(entry.position),
+                      bitmap.error());
+    return scaleTo(*bitmap, size, size);
 }
 
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index) {
     auto source = FileSource::open(path);
     if (!source)
-        return fail(source.error());
+        return tl::unexpected(source.error());
     return extractIcon(**source, index);
+}
+
+Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,
+                                               int size) {
+    auto group = file.group(index);
+    if (!group)
+        return tl::unexpected(group.error());
+    std::vector<Result<ImageFacts>> facts;
+    facts.reserve(group->entries.size());
+    for (const IconDirEntry& entry : group->entries)
+        facts.push_back(file.imageFacts(entry));
+    auto chosen = chooseThumbnailImage(facts, std::max(size, 1));
+    if (!chosen && facts.empty())
+        return fail(IconError::OutOfRange, "group " + std::to_string(index) + " has no images");
+    if (!chosen)
+        return tl::unexpected(facts.front().error());
+    const IconDirEntry& entry = group->entries[*chosen];
+    auto bytes = file.imageBytes(entry);
+    if (!bytes)
+        return tl::unexpected(bytes.error());
+    if (auto picture = picturePng(*bytes, size))
+        return std::move(*picture);
+    auto picture = decodeImage(*bytes);
+    auto thumbnail = picture ? fitThumbnail(*picture, size) : picture;
+    if (!thumbnail)
+        return failAt("group " + std::to_string(index) + ", entry " +
+                          std::to_string(entry.position),
+                      thumbnail.error());
+    return encodePng(*thumbnail, PngKind::Rgba);
 }
 
 } // namespace quorvane::icons

@@ -8,12 +8,12 @@
 #include <bit>
 #include <memory>
 #include <png.h>
+#include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace quorvane::icons {
 namespace {
-
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // A chunk's length and type come before its data, its CRC after.
 constexpr std::size_t kChunkHeadBytes = 8;
@@ -30,12 +30,13 @@ constexpr std::uint32_t ktRNS = chunkType("tRNS");
 constexpr std::uint32_t kIDAT = chunkType("IDAT");
 constexpr std::uint32_t kIEND = chunkType("IEND");
 
-// IHDR's fields, counted from the start of the file: the chunk follows the signature.
-constexpr std::size_t kIhdrType = 12;
-constexpr std::size_t kIhdrBitDepth = 24;
-constexpr std::size_t kIhdrColourType = 25;
-constexpr std::size_t kIhdrInterlace = 28;
+// IHDR's data: width, height, bit depth, colour type, compression, filter and interlace
+// methods, 13 bytes.
+constexpr std::size_t kIhdrBytes = 13;
+constexpr std::uint8_t kColourTypeRgb = 2;
 constexpr std::uint8_t kColourTypeRgba = 6;
+// Filter types 0 to 4: none, sub, up, average, Paeth.
+constexpr std::uint8_t kLastFilterType = 4;
 
 // How much compressed data libpng gets at a time: once every row is there, the rest of the
 // file is left alone, so data that would inflate past the picture costs at most this much
@@ -85,14 +86,18 @@ std::vector<std::uint8_t> pictureChunks(std::span<const std::uint8_t> png) {
 // What libpng's callbacks gather. It lives on the heap: libpng leaves a failed decode through
 // longjmp, after which local variables changed since setjmp cannot be trusted.
 struct Decoding {
-    Result<IconBitmap> bitmap = fail(IconError::Undecodable);
+    Result<IconBitmap> bitmap = fail(IconError::Undecodable, "PNG: no IHDR");
     std::uint64_t rowsExpected = 0;
     std::uint64_t rowsSeen = 0;
+    std::string error; // libpng's words for the first error
 
     bool complete() const { return bitmap && rowsSeen == rowsExpected; }
 };
 
-[[noreturn]] void onError(png_structp png, png_const_charp) {
+[[noreturn]] void onError(png_structp png, png_const_charp message) {
+    auto& decoding = *static_cast<Decoding*>(png_get_error_ptr(png));
+    if (decoding.error.empty())
+        decoding.error = message ? message : "an error";
     png_longjmp(png, 1);
 }
 
@@ -127,13 +132,12 @@ std::uint64_t rowsToExpect(png_uint_32 width, png_uint_32 height, int passes) {
 // told to give 8 bits a channel, in the byte order of the pixels' 0xAARRGGBB words.
 void onInfo(png_structp png, png_infop info) {
     auto& decoding = *static_cast<Decoding*>(png_get_progressive_ptr(png));
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    decoding.bitmap = fail(IconError::TooLarge);
-    if (width <= png_uint_32(kMaxImageSide) && height <= png_uint_32(kMaxImageSide))
-        decoding.bitmap = IconBitmap::create(static_cast<int>(width), static_cast<int>(height));
+    // libpng takes no side above 2^31 - 1: both fit an int.
+    const auto width = static_cast<int>(png_get_image_width(png, info));
+    const auto height = static_cast<int>(png_get_image_height(png, info));
+    decoding.bitmap = IconBitmap::create(width, height);
     if (!decoding.bitmap)
-        png_error(png, nullptr);
+        png_error(png, "");
     png_set_expand(png); // palettes, fewer than 8 bits, and tRNS as alpha
     png_set_scale_16(png);
     png_set_gray_to_rgb(png);
@@ -146,9 +150,10 @@ void onInfo(png_structp png, png_infop info) {
     }
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != std::size_t{width} * 4)
-        png_error(png, nullptr);
-    decoding.rowsExpected = rowsToExpect(width, height, passes);
+    if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
+        png_error(png, "rows of an unexpected size");
+    decoding.rowsExpected =
+        rowsToExpect(static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), passes);
 }
 
 void onRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int) {
@@ -171,10 +176,12 @@ bool push(png_structp png, png_infop info, std::uint8_t* bytes, std::size_t size
 }
 
 struct Reader {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    png_structp png;
+    png_infop info;
 
-    Reader() = default;
+    explicit Reader(Decoding* decoding)
+        : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, decoding, onError, onWarning)),
+          info(png ? png_create_info_struct(png) : nullptr) {}
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
     ~Reader() { png_destroy_read_struct(&png, &info, nullptr); }
@@ -185,9 +192,9 @@ struct Reader {
 Result<IconBitmap> decodePng(std::span<const std::uint8_t> bytes) {
     std::vector<std::uint8_t> picture = pictureChunks(bytes);
     auto decoding = std::make_unique<Decoding>();
-    Reader reader;
+    Reader reader(decoding.get());
     if (!reader.info)
-        return fail(IconError::Undecodable);
+        return fail(IconError::Undecodable, "PNG: libpng cannot start");
     png_set_progressive_read_fn(reader.png, decoding.get(), onInfo, onRow, nullptr);
     bool failed = false;
     for (std::size_t at = 0; at < picture.size() && !failed && !decoding->complete();
@@ -195,8 +202,13 @@ Result<IconBitmap> decodePng(std::span<const std::uint8_t> bytes) {
         const std::size_t size = std::min(kPushBytes, picture.size() - at);
         failed = !push(reader.png, reader.info, picture.data() + at, size);
     }
+    if (!decoding->bitmap)
+        return failAt("PNG", decoding->bitmap.error());
     if (!decoding->complete())
-        return fail(decoding->bitmap ? IconError::Undecodable : decoding->bitmap.error());
+        return fail(IconError::Undecodable,
+                    "PNG: " + (decoding->error.empty() ? std::string("the data ends before the "
+                                                                     "last row")
+                                                       : decoding->error));
     IconBitmap& bitmap = *decoding->bitmap;
     // The mask of a PNG icon follows its alpha: fully transparent pixels show the screen.
     std::span<std::uint8_t> mask = bitmap.writableMask();
@@ -205,32 +217,6 @@ Result<IconBitmap> decodePng(std::span<const std::uint8_t> bytes) {
         mask[i] = (pixels[i] >> 24) == 0 ? 1 : 0;
     bitmap.setHasAlpha(true);
     return std::move(bitmap);
-}
-
-std::optional<std::span<const std::uint8_t>> plainRgbaPng(std::span<const std::uint8_t> bytes) {
-    if (imageFormat(bytes) != ImageFormat::Png || bytes.size() <= kIhdrInterlace ||
-        bigEndian32(bytes, kIhdrType) != kIHDR || bytes[kIhdrBitDepth] != 8 ||
-        bytes[kIhdrColourType] != kColourTypeRgba || bytes[kIhdrInterlace] != 0)
-        return std::nullopt;
-    bool plain = true;
-    std::size_t end = 0;
-    forEachChunk(bytes, [&](const Chunk& chunk) {
-        const std::uint32_t t = chunk.type;
-        plain = plain && chunk.whole &&
-                (t == kIHDR || t == kPLTE || t == ktRNS || t == kIDAT || t == kIEND);
-        if (t == kIEND)
-            end = static_cast<std::size_t>(chunk.bytes.data() + chunk.bytes.size() - bytes.data());
-    });
-    if (!plain || end == 0)
-        return std::nullopt;
-    return bytes.first(end);
-}
-
-ImageFormat imageFormat(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() >= kPngSignature.size() &&
-        std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin()))
-        return ImageFormat::Png;
-    return ImageFormat::Dib;
 }
 
 Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind kind) {
@@ -255,12 +241,90 @@ Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind k
     // Room for the largest PNG these pixels can make, so that they are compressed once.
     png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
     std::vector<std::uint8_t> encoded(size);
+    // Thumbnails and renders are small and short-lived: speed matters more than a few bytes.
+    image.flags |= PNG_IMAGE_FLAG_FAST;
     if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, buffer, 0, nullptr))
-        return fail(IconError::WriteFailed);
+        return fail(IconError::WriteFailed, std::string("PNG: ") + image.message);
     encoded.resize(size);
     // libpng adds an sRGB chunk, which says what readers assume anyway: the file keeps only
     // the picture.
     return pictureChunks(encoded);
+}
+
+namespace {
+
+// Whether the compressed rows inflate to exactly `expected` bytes, each row's filter type one
+// of PNG's, with nothing after the zlib stream: its Adler-32 checked by zlib.
+bool inflatesToRows(std::span<const std::uint8_t> compressed, std::size_t rowBytes,
+                    std::uint32_t rows) {
+    const std::size_t expected = (rowBytes + 1) * rows;
+    std::vector<std::uint8_t> inflated(expected + 1);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return false;
+    stream.next_in = const_cast<Bytef*>(compressed.data());
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    stream.next_out = inflated.data();
+    stream.avail_out = static_cast<uInt>(inflated.size());
+    const int status = inflate(&stream, Z_FINISH);
+    const bool exact =
+        status == Z_STREAM_END && stream.avail_in == 0 && stream.total_out == expected;
+    inflateEnd(&stream);
+    for (std::size_t row = 0; exact && row < rows; ++row)
+        if (inflated[row * (rowBytes + 1)] > kLastFilterType)
+            return false;
+    return exact;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> picturePng(std::span<const std::uint8_t> bytes,
+                                                    int largestSide) {
+    std::vector<std::uint8_t> kept(kPngSignature.begin(), kPngSignature.end());
+    std::vector<std::uint8_t> compressed;
+    bool sound = imageFormat(bytes) == ImageFormat::Png;
+    bool ended = false;
+    int dataRuns = 0; // runs of consecutive IDAT chunks: PNG allows one
+    std::uint32_t previous = 0;
+    std::span<const std::uint8_t> header;
+    forEachChunk(bytes, [&](const Chunk& chunk) {
+        const std::size_t dataBytes =
+            chunk.bytes.size() - std::min(chunk.bytes.size(), kChunkFrameBytes);
+        const auto data =
+            chunk.bytes.subspan(std::min(chunk.bytes.size(), kChunkHeadBytes), dataBytes);
+        const bool first = kept.size() == kPngSignature.size();
+        const bool picture = chunk.type == kIHDR || chunk.type == kPLTE || chunk.type == ktRNS ||
+                             chunk.type == kIDAT || chunk.type == kIEND;
+        sound =
+            sound && chunk.whole && first == (chunk.type == kIHDR) &&
+            (picture || !chunk.critical()) &&
+            (!picture || bigEndian32(chunk.bytes, kChunkHeadBytes + dataBytes) ==
+                             crc32(0, chunk.bytes.data() + 4, static_cast<uInt>(dataBytes + 4)));
+        dataRuns += chunk.type == kIDAT && previous != kIDAT;
+        previous = chunk.type;
+        sound = sound && dataRuns <= 1;
+        if (!sound || !picture)
+            return;
+        if (chunk.type == kIHDR)
+            header = data;
+        if (chunk.type == kIDAT)
+            compressed.insert(compressed.end(), data.begin(), data.end());
+        ended = chunk.type == kIEND;
+        kept.insert(kept.end(), chunk.bytes.begin(), chunk.bytes.end());
+    });
+    if (!sound || !ended || header.size() != kIhdrBytes)
+        return std::nullopt;
+    const std::uint32_t width = bigEndian32(header, 0);
+    const std::uint32_t height = bigEndian32(header, 4);
+    const std::uint8_t colourType = header[9];
+    const std::size_t channels = colourType == kColourTypeRgba ? 4 : 3;
+    if (header[8] != 8 || (colourType != kColourTypeRgb && colourType != kColourTypeRgba) ||
+        header[10] != 0 || header[11] != 0 || header[12] != 0 || width < 1 || height < 1 ||
+        std::max(width, height) > std::uint32_t(largestSide) ||
+        std::uint64_t{width} * height > kMaxImagePixels ||
+        !inflatesToRows(compressed, width * channels, height))
+        return std::nullopt;
+    return kept;
 }
 
 } // namespace quorvane::icons

@@ -9,23 +9,46 @@
 #include <unistd.h>
 
 namespace quorvane::icons {
+namespace {
 
-Result<std::vector<std::uint8_t>> Source::read(std::uint64_t offset, std::uint64_t length) const {
+// The most bytes the reader takes from a file in one read: a backstop behind the limits of
+// each kind of read, which are all far smaller.
+constexpr std::uint64_t kMaxReadBytes = 16u << 20;
+// The blocks that a FileSource keeps, two of them.
+constexpr std::uint64_t kBlockBytes = 64u << 10;
+
+// Whether length bytes at offset can be read in one go.
+Result<void> checkRead(const Source& source, std::uint64_t offset, std::uint64_t length) {
+    const std::string what = std::to_string(length) + " bytes at offset " + std::to_string(offset);
     if (length > kMaxReadBytes)
-        return fail(IconError::TooLarge);
-    if (offset > size() || length > size() - offset)
-        return fail(IconError::Malformed);
-    std::vector<std::uint8_t> bytes(length);
-    if (!readInto(offset, bytes))
-        return fail(IconError::Unreadable);
-    return bytes;
+        return fail(IconError::TooLarge, what + ": more than the 16 MiB that one read takes");
+    if (offset > source.size() || length > source.size() - offset)
+        return fail(IconError::Malformed, what + " run past the end of the file (size " +
+                                              std::to_string(source.size()) + ")");
+    return {};
 }
 
-Result<std::vector<std::uint8_t>> Source::readUpTo(std::uint64_t offset,
-                                                   std::uint64_t length) const {
-    if (offset > size())
-        return fail(IconError::Malformed);
-    return read(offset, std::min(length, size() - offset));
+} // namespace
+
+Result<void> Source::readExactly(std::uint64_t offset, std::span<std::byte> out) const {
+    if (auto checked = checkRead(*this, offset, out.size()); !checked)
+        return checked;
+    std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
+    if (!readInto(offset, bytes))
+        return fail(IconError::Unreadable, "reading " + std::to_string(out.size()) +
+                                               " bytes at offset " + std::to_string(offset) +
+                                               " failed");
+    return {};
+}
+
+Result<std::vector<std::uint8_t>> Source::read(std::uint64_t offset, std::uint64_t length) const {
+    if (auto checked = checkRead(*this, offset, length); !checked)
+        return tl::unexpected(checked.error());
+    std::vector<std::uint8_t> bytes(length);
+    auto read = readExactly(offset, std::as_writable_bytes(std::span(bytes)));
+    if (!read)
+        return tl::unexpected(read.error());
+    return bytes;
 }
 
 bool MemorySource::readInto(std::uint64_t offset, std::span<std::uint8_t> out) const {
@@ -39,18 +62,20 @@ Result<std::unique_ptr<FileSource>> FileSource::open(const std::string& path) {
     struct stat before{};
     if (::stat(path.c_str(), &before) != 0)
         return fail(errno == ENOENT || errno == ENOTDIR ? IconError::NotFound
-                                                        : IconError::Unreadable);
+                                                        : IconError::Unreadable,
+                    std::strerror(errno));
     // Opening a FIFO or a device can block or have side effects: only regular files are opened.
     if (!S_ISREG(before.st_mode))
-        return fail(IconError::Unreadable);
+        return fail(IconError::Unreadable, "not a regular file");
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
-        return fail(errno == ENOENT ? IconError::NotFound : IconError::Unreadable);
+        return fail(errno == ENOENT ? IconError::NotFound : IconError::Unreadable,
+                    std::strerror(errno));
     struct stat after{};
     // The path may have been replaced between stat and open.
     if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode)) {
         ::close(fd);
-        return fail(IconError::Unreadable);
+        return fail(IconError::Unreadable, "not a regular file");
     }
     return std::unique_ptr<FileSource>(
         new FileSource(fd, static_cast<std::uint64_t>(after.st_size)));
@@ -61,6 +86,30 @@ FileSource::~FileSource() {
 }
 
 bool FileSource::readInto(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    const std::uint64_t start = offset & ~(kBlockBytes - 1);
+    if (out.size() > kBlockBytes || offset - start + out.size() > kBlockBytes)
+        return readDirect(offset, out);
+    std::size_t slot = m_blocks[0].start == start ? 0 : 1;
+    if (m_blocks[slot].start != start) {
+        slot = 1 - m_lastUsed;
+        Block& block = m_blocks[slot];
+        block.start = UINT64_MAX;
+        block.bytes.resize(
+            static_cast<std::size_t>(std::min(kBlockBytes, m_size - std::min(start, m_size))));
+        if (!readDirect(start, block.bytes))
+            return false;
+        block.start = start;
+    }
+    m_lastUsed = slot;
+    const Block& block = m_blocks[slot];
+    const std::size_t into = static_cast<std::size_t>(offset - start);
+    if (into + out.size() > block.bytes.size())
+        return false;
+    std::copy_n(block.bytes.begin() + static_cast<std::ptrdiff_t>(into), out.size(), out.begin());
+    return true;
+}
+
+bool FileSource::readDirect(std::uint64_t offset, std::span<std::uint8_t> out) const {
     std::size_t done = 0;
     while (done < out.size()) {
         ssize_t got =

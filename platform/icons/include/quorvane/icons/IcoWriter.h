@@ -10,29 +10,21 @@
 
 namespace quorvane::icons {
 
-// An .ico file's directory: ICONDIR (type 1, or 2 for a cursor) and one ICONDIRENTRY an image,
-// for images that follow it in order with the given lengths (as many as entries).
-std::vector<std::uint8_t> icoDirectory(const std::vector<IconDirEntry>& entries,
-                                       const std::vector<std::uint64_t>& lengths,
-                                       std::uint16_t type = 1);
-
 // Receives output bytes; false when they cannot be written.
 using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 // The .ico file that writeIco makes of a group: where each image lies, and the file's size.
-// TooLarge when the images add up past kMaxGroupBytes; the image's own error (its position in
-// *failedImage) when one is missing or too large.
+// OutOfRange for a group without images; TooLarge when the images add up past 8 MiB; the
+// image's own error when one is missing or too large.
 struct IcoPlan {
     std::vector<ImageLocation> images;
     std::uint64_t size = 0;
 };
-Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group,
-                        std::size_t* failedImage = nullptr);
+Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group);
 
 // Writes the group as an .ico file: ICONDIR, one ICONDIRENTRY an image, then the images byte
 // for byte, read in small pieces. Every image is located before anything is written, with the
 // errors of planIco; WriteFailed when the sink refuses.
-Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write,
-                      std::size_t* failedImage = nullptr);
+Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write);
 
 } // namespace quorvane::icons

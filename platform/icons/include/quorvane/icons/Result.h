@@ -1,14 +1,18 @@
-// Error values of the icon reader: every failure is a value that keeps its first cause.
+// Error values of the icon reader: every failure is a value that keeps its first cause, its
+// kind and a message that names the check that failed and where.
 #pragma once
 
 #include <tl/expected.hpp>
+
+#include <cstdint>
+#include <string>
 
 namespace quorvane::icons {
 
 enum class IconError {
     NotFound,    // no such file
     Unreadable,  // exists but cannot be opened or read, or is not a regular file
-    NotIconFile, // not a PE, NE or ICO file, or one without icon resources
+    NotIconFile, // not a PE, NE or ICO file
     Malformed,   // a header, directory or offset that does not hold together
     OutOfRange,  // no group or image with that index or id
     TooLarge,    // a size or count beyond the reader's limits
@@ -16,33 +20,28 @@ enum class IconError {
     WriteFailed, // an output that cannot be written
 };
 
-// A few words for messages: "no such file", "malformed file" and the like.
-inline const char* describe(IconError error) {
-    switch (error) {
-    case IconError::NotFound:
-        return "no such file";
-    case IconError::Unreadable:
-        return "cannot be read";
-    case IconError::NotIconFile:
-        return "not a file with icons";
-    case IconError::Malformed:
-        return "malformed file";
-    case IconError::OutOfRange:
-        return "no such icon";
-    case IconError::TooLarge:
-        return "beyond the reader's limits";
-    case IconError::Undecodable:
-        return "image cannot be decoded";
-    case IconError::WriteFailed:
-        return "cannot be written";
-    }
-    return "unknown error";
+// The kind as one word for scripts: "not-found", "malformed", "too-large" and the like.
+const char* kindName(IconError kind);
+
+struct Error {
+    IconError kind = IconError::Malformed;
+    // The check and the place: "group 3, entry 7: image 18962 starts past the end of the file
+    // (offset 912384, file 901120)".
+    std::string message;
+};
+
+template <typename T> using Result = tl::expected<T, Error>;
+
+inline tl::unexpected<Error> fail(IconError kind, std::string message) {
+    return tl::unexpected<Error>(Error{kind, std::move(message)});
 }
 
-template <typename T> using Result = tl::expected<T, IconError>;
-
-inline tl::unexpected<IconError> fail(IconError error) {
-    return tl::unexpected<IconError>(error);
+// The error with the place it happened in before its message: "PLACE: MESSAGE".
+inline tl::unexpected<Error> failAt(const std::string& place, const Error& error) {
+    return fail(error.kind, place + ": " + error.message);
 }
+
+// A number as "0x" and hexadecimal digits, for addresses.
+std::string hex(std::uint64_t value);
 
 } // namespace quorvane::icons

@@ -3,6 +3,8 @@
 
 #include "quorvane/icons/Result.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -11,9 +13,6 @@
 
 namespace quorvane::icons {
 
-// The most bytes the reader takes from a file in one read.
-inline constexpr std::uint64_t kMaxReadBytes = 16u << 20;
-
 class Source {
   public:
     virtual ~Source() = default;
@@ -21,11 +20,11 @@ class Source {
     // Fills out from offset; false when the bytes are not all there (also when the file shrank).
     virtual bool readInto(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 
-    // length bytes at offset: Malformed when they lie outside the source, TooLarge past
-    // kMaxReadBytes, Unreadable when the read itself fails.
+    // Fills out with the bytes at offset: Malformed when they lie outside the source, TooLarge
+    // past 16 MiB, Unreadable when the read itself fails.
+    Result<void> readExactly(std::uint64_t offset, std::span<std::byte> out) const;
+    // length bytes at offset, with readExactly's errors.
     Result<std::vector<std::uint8_t>> read(std::uint64_t offset, std::uint64_t length) const;
-    // Like read, but takes what there is when the source ends before offset + length.
-    Result<std::vector<std::uint8_t>> readUpTo(std::uint64_t offset, std::uint64_t length) const;
 };
 
 class MemorySource final : public Source {
@@ -40,6 +39,8 @@ class MemorySource final : public Source {
     std::span<const std::uint8_t> m_bytes;
 };
 
+// A file, read in aligned blocks that it keeps: the headers, directories and images that one
+// command reads mostly lie in a few of them, and every system call costs.
 class FileSource final : public Source {
   public:
     // Opens a regular file for reading without ever blocking: NotFound for a missing path,
@@ -53,9 +54,17 @@ class FileSource final : public Source {
     bool readInto(std::uint64_t offset, std::span<std::uint8_t> out) const override;
 
   private:
+    struct Block {
+        std::uint64_t start = UINT64_MAX;
+        std::vector<std::uint8_t> bytes; // fewer than a block's at the end of the file
+    };
     FileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+    bool readDirect(std::uint64_t offset, std::span<std::uint8_t> out) const;
     int m_fd;
     std::uint64_t m_size;
+    // Not thread-safe: a source serves one caller at a time.
+    mutable std::array<Block, 2> m_blocks;
+    mutable std::size_t m_lastUsed = 0;
 };
 
 } // namespace quorvane::icons

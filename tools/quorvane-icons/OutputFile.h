@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-namespace quorvane::icons {
+namespace quorvane::tool {
 
 enum class Placement {
     // A new file beside the target, created exclusively, renamed over the target once complete.
@@ -51,4 +51,4 @@ class OutputFile {
 // its path, or empty (with errno set) when it cannot be made.
 std::string makeTemporaryFolder(const std::string& parent, const std::string& prefix);
 
-} // namespace quorvane::icons
+} // namespace quorvane::tool

@@ -1,5 +1,5 @@
 // Output files written whole or not at all, over POSIX files.
-#include "quorvane/icons/OutputFile.h"
+#include "OutputFile.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quorvane::icons {
+namespace quorvane::tool {
 namespace {
 
 // A temporary name keeps this much of the target's name, so that it stays within the length
@@ -110,4 +110,4 @@ std::string makeTemporaryFolder(const std::string& parent, const std::string& pr
     return pattern;
 }
 
-} // namespace quorvane::icons
+} // namespace quorvane::tool

@@ -45,8 +45,8 @@ write_scripts() { # SET FILE...
 
 echo "### Thumbnails as whole processes (hyperfine, \`bench/run-thumbnail-bench.sh\`)"
 echo
-echo "Per file: the median time of one script that runs the command once for each file, divided"
-echo "by the number of files."
+echo "Per file: the median time of one script that runs the command once for each file (40 runs"
+echo "in ten rounds), divided by the number of files."
 echo
 echo "| files | image taken | \`quorvane-icons thumbnail -s 256\` | \`icoextract\` | \`wrestool\` + \`icotool\` | \`/bin/true\` | icoextract ÷ ours | ours ÷ true |"
 echo "|---|---|---|---|---|---|---|---|"
@@ -55,14 +55,20 @@ for set in png dib; do
         files=("${dib_files[@]}") label="NSIS stubs, ${#dib_files[@]} files" taken="32×32 DIB"
     fi
     write_scripts $set "${files[@]}"
-    hyperfine -N --warmup 3 --runs 40 --export-json "$work/$set.json" \
-        "bash $work/$set-ours.sh" "bash $work/$set-icoextract.sh" "bash $work/$set-icoutils.sh" \
-        "bash $work/$set-true.sh" >/dev/null 2>&1
-    /usr/bin/python3 - "$work/$set.json" "${#files[@]}" "$label" "$taken" <<'PY'
-import json, sys
-r = [x["median"] / int(sys.argv[2]) for x in json.load(open(sys.argv[1]))["results"]]
+    # Ten rounds of four runs of each, in turn: the machine's speed drifts over minutes, and
+    # rounds share the drift out among the commands instead of handing it to one.
+    for round in $(seq 10); do
+        hyperfine -N --warmup 1 --runs 4 --export-json "$work/$set-$round.json" \
+            "bash $work/$set-ours.sh" "bash $work/$set-icoextract.sh" "bash $work/$set-icoutils.sh" \
+            "bash $work/$set-true.sh" >/dev/null 2>&1
+    done
+    /usr/bin/python3 - "${#files[@]}" "$label" "$taken" "$work/$set"-*.json <<'PY'
+import json, statistics, sys
+rounds = [json.load(open(path))["results"] for path in sys.argv[4:]]
+times = [[t for results in rounds for t in results[i]["times"]] for i in range(4)]
+r = [statistics.median(t) / int(sys.argv[1]) for t in times]
 ms = lambda x: f"{x * 1e3:.2f} ms"
-print(f"| {sys.argv[3]} | {sys.argv[4]} | {ms(r[0])} | {ms(r[1])} | {ms(r[2])} | {ms(r[3])} | "
+print(f"| {sys.argv[2]} | {sys.argv[3]} | {ms(r[0])} | {ms(r[1])} | {ms(r[2])} | {ms(r[3])} | "
       f"{r[1] / r[0]:.0f}× | {r[0] / r[3]:.2f}× |")
 PY
 done

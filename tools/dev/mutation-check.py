@@ -119,6 +119,22 @@ FAULTS = [
         "groups not held to the entry budget",
     ),
     (
+        "directory-not-cut",
+        "platform/icons/src/IconFile.cpp",
+        "std::min<std::uint64_t>(header->idCount, (held->length - sizeof(IconDir)) / sizeof(Record));",
+        "std::uint64_t{header->idCount};",
+        "a group directory's count believed past the end of the file",
+    ),
+    (
+        "limit-exit-status",
+        "tools/quorvane-icons/Commands.cpp",
+        "        return kExitNoIcon;\n    case IconError::NotFound:\n    case IconError::Unreadable:\n"
+        "    case IconError::TooLarge:\n",
+        "    case IconError::TooLarge:\n        return kExitNoIcon;\n    case IconError::NotFound:\n"
+        "    case IconError::Unreadable:\n",
+        "a limit of the reader exits 1, as a missing icon does",
+    ),
+    (
         "png-bits-unknown",
         "platform/icons/src/IconFile.cpp",
         "facts.bitCount = 32;",

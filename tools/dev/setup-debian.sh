@@ -12,7 +12,7 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 packages=(
     # build
     cmake ninja-build g++ clang libclang-rt-dev pkg-config
-    libpng-dev libexpected-dev libgtest-dev libbenchmark-dev
+    libpng-dev libdeflate-dev libexpected-dev libgtest-dev libbenchmark-dev
     # windows and help
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n qt6-l10n-tools
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <libdeflate.h>
 #include <memory>
 #include <png.h>
 #include <string>
@@ -253,27 +254,27 @@ Result<std::vector<std::uint8_t>> encodePng(const IconBitmap& picture, PngKind k
 
 namespace {
 
-// Whether the compressed rows inflate to exactly `expected` bytes, each row's filter type one
-// of PNG's, with nothing after the zlib stream: its Adler-32 checked by zlib.
+// Whether the compressed rows inflate to exactly `rows` rows of `rowBytes`, each row's filter
+// type one of PNG's, with nothing after the zlib stream: its Adler-32 checked by libdeflate,
+// which inflates a whole buffer faster than zlib does.
 bool inflatesToRows(std::span<const std::uint8_t> compressed, std::size_t rowBytes,
                     std::uint32_t rows) {
     const std::size_t expected = (rowBytes + 1) * rows;
-    std::vector<std::uint8_t> inflated(expected + 1);
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
+    std::vector<std::uint8_t> inflated(expected);
+    const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    std::size_t read = 0;
+    std::size_t written = 0;
+    if (!decompressor ||
+        libdeflate_zlib_decompress_ex(decompressor.get(), compressed.data(), compressed.size(),
+                                      inflated.data(), inflated.size(), &read,
+                                      &written) != LIBDEFLATE_SUCCESS ||
+        read != compressed.size() || written != expected)
         return false;
-    stream.next_in = const_cast<Bytef*>(compressed.data());
-    stream.avail_in = static_cast<uInt>(compressed.size());
-    stream.next_out = inflated.data();
-    stream.avail_out = static_cast<uInt>(inflated.size());
-    const int status = inflate(&stream, Z_FINISH);
-    const bool exact =
-        status == Z_STREAM_END && stream.avail_in == 0 && stream.total_out == expected;
-    inflateEnd(&stream);
-    for (std::size_t row = 0; exact && row < rows; ++row)
+    for (std::size_t row = 0; row < rows; ++row)
         if (inflated[row * (rowBytes + 1)] > kLastFilterType)
             return false;
-    return exact;
+    return true;
 }
 
 } // namespace

@@ -42,8 +42,10 @@ void readIcons(std::span<const std::uint8_t> bytes) {
         (void)thumbnailPng(*file, 0, 256);
         eachIndex(file->groupCount(), [&](std::uint32_t i) {
             (void)file->groupName(i);
-            if (auto group = file->group(i))
-                (void)writeIco(*file, *group, [&](std::span<const std::uint8_t> out) {
+            auto group = file->group(i);
+            auto plan = group ? planIco(*file, *group) : tl::unexpected(group.error());
+            if (plan)
+                (void)writeIco(*file, *group, *plan, [&](std::span<const std::uint8_t> out) {
                     written += out.size();
                     return written % 7 != 3; // now and then, an output that fails
                 });

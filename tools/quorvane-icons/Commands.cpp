@@ -153,7 +153,8 @@ std::optional<int> planAll(const std::string& path, const IconFile& file,
         if (total > budget)
             return report(kExitError, escaped(path) + ": the icons add up past " +
                                           std::to_string(budget >> 20) +
-                                          " MiB, twice the file's size and 8 MiB");
+                                          " MiB, twice the file's size and " +
+                                          std::to_string(kExtraExtractBytes >> 20) + " MiB");
         if (planned.size() == kMaxExtractedFiles)
             return report(kExitError, escaped(path) + ": more than " +
                                           std::to_string(kMaxExtractedFiles) + " icons to write");
@@ -256,7 +257,7 @@ int extract(const std::string& path, const std::string& indexText, const std::st
     if (!plan)
         return reportError(path, plan.error());
     OutputFile file(out, Placement::Replace);
-    auto written = writeIco(*opened->file, *group,
+    auto written = writeIco(*opened->file, *group, *plan,
                             [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); });
     if (!written && written.error().kind != IconError::WriteFailed)
         return reportError(path, written.error());
@@ -293,10 +294,11 @@ std::optional<int> writePlanned(const std::string& path, const IconFile& file,
         const std::string temporary = folder + "/" + p.fileName;
         OutputFile out(temporary, Placement::InPlace);
         auto group = file.group(p.index);
+        auto plan = group ? planIco(file, *group) : tl::unexpected(group.error());
         auto written =
-            group ? writeIco(file, *group,
-                             [&](std::span<const std::uint8_t> bytes) { return out.write(bytes); })
-                  : tl::unexpected(group.error());
+            plan ? writeIco(file, *group, *plan,
+                            [&](std::span<const std::uint8_t> bytes) { return out.write(bytes); })
+                 : tl::unexpected(plan.error());
         if (!written && written.error().kind != IconError::WriteFailed)
             return reportError(path, written.error());
         if (!written || !out.commit())

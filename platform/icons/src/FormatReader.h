@@ -31,6 +31,10 @@ class FormatReader {
     virtual Result<Extent> image(const IconDirEntry& entry) const = 0;
 };
 
+// The part of `extent` that the file holds: what a table claims past the end of the file costs
+// nothing. Malformed when it starts past the end.
+Result<ImageLocation> heldPart(const Source& source, const Extent& extent);
+
 using FormatResult = Result<std::unique_ptr<const FormatReader>>;
 // The readers, given the file and where its PE or NE header starts.
 FormatResult openPe(const Source& source, std::uint32_t peOffset);

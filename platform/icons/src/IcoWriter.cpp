@@ -62,26 +62,25 @@ Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group) {
         plan.size += location->length;
         if (plan.size > kMaxGroupBytes)
             return fail(IconError::TooLarge, "group " + std::to_string(entry.group) +
-                                                 ": its images add up past the 8 MiB that an "
-                                                 ".ico file may take");
+                                                 ": its images add up past the " +
+                                                 std::to_string(kMaxGroupBytes >> 20) +
+                                                 " MiB that an .ico file may take");
         plan.images.push_back(*location);
     }
     return plan;
 }
 
-Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write) {
-    auto plan = planIco(file, group);
-    if (!plan)
-        return tl::unexpected(plan.error());
-    const std::vector<std::uint8_t> head = icoDirectory(group.entries, *plan);
+Result<void> writeIco(const IconFile& file, const IconGroup& group, const IcoPlan& plan,
+                      const ByteSink& write) {
+    const std::vector<std::uint8_t> head = icoDirectory(group.entries, plan);
     const std::string output = "the output refuses the bytes";
     if (!write(head))
         return fail(IconError::WriteFailed, output);
     std::uint64_t largest = 1;
-    for (const ImageLocation& location : plan->images)
+    for (const ImageLocation& location : plan.images)
         largest = std::max(largest, location.length);
     std::vector<std::uint8_t> piece(std::min<std::uint64_t>(kCopyBytes, largest));
-    for (const ImageLocation& location : plan->images) {
+    for (const ImageLocation& location : plan.images) {
         for (std::uint64_t done = 0; done < location.length;) {
             const std::size_t n = std::min<std::size_t>(piece.size(), location.length - done);
             std::span<std::uint8_t> part(piece.data(), n);

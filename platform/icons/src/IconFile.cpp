@@ -21,8 +21,8 @@ constexpr std::uint64_t kMaxGroupEntries = 256;
 // One image: a 512x512 32-bit DIB with its mask takes 1.06 MB.
 constexpr std::uint64_t kMaxImageBytes = 2u << 20;
 
-// The part of `extent` that the file holds: what a table claims past the end of the file costs
-// nothing. Malformed when it starts past the end.
+} // namespace
+
 Result<ImageLocation> heldPart(const Source& source, const Extent& extent) {
     if (extent.offset > source.size())
         return fail(IconError::Malformed, "starts at offset " + std::to_string(extent.offset) +
@@ -30,6 +30,8 @@ Result<ImageLocation> heldPart(const Source& source, const Extent& extent) {
                                               std::to_string(source.size()) + ")");
     return ImageLocation{extent.offset, std::min(extent.length, source.size() - extent.offset)};
 }
+
+namespace {
 
 // A GRPICONDIRENTRY or ICONDIRENTRY, and its place.
 template <typename Record>
@@ -143,18 +145,17 @@ Result<ResourceName> IconFile::groupName(std::uint32_t index) const {
 }
 
 Result<ImageLocation> IconFile::locateImage(const IconDirEntry& entry) const {
-    const std::string place =
-        "group " + std::to_string(entry.group) + ", entry " + std::to_string(entry.position);
     auto extent = m_reader->image(entry);
     if (!extent)
-        return failAt(place, extent.error());
+        return failAt(entry.place(), extent.error());
     auto held = heldPart(*m_source, *extent);
     if (!held)
-        return failAt(place + ": image", held.error());
+        return failAt(entry.place() + ": image", held.error());
     if (held->length > kMaxImageBytes)
-        return fail(IconError::TooLarge, place + ": image of " + std::to_string(held->length) +
-                                             " bytes, more than the 2 MiB that one image may "
-                                             "take");
+        return fail(IconError::TooLarge,
+                    entry.place() + ": image of " + std::to_string(held->length) +
+                        " bytes, more than the " + std::to_string(kMaxImageBytes >> 20) +
+                        " MiB that one image may take");
     return held;
 }
 

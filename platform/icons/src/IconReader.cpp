@@ -62,6 +62,10 @@ Result<IconBitmap> fitThumbnail(const IconBitmap& picture, int size) {
     return scaleTo(withAlpha, scaled(picture.width()), scaled(picture.height()));
 }
 
+tl::unexpected<Error> noImages(std::uint32_t index) {
+    return fail(IconError::OutOfRange, "group " + std::to_string(index) + " has no images");
+}
+
 } // namespace
 
 std::uint32_t countIcons(const Source& source) {
@@ -86,16 +90,14 @@ Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int si
         return tl::unexpected(group.error());
     auto chosen = chooseImage(group->entries, size);
     if (!chosen)
-        return fail(IconError::OutOfRange, "group " + std::to_string(index) + " has no images");
+        return noImages(index);
     const IconDirEntry& entry = group->entries[*chosen];
     auto bytes = file->imageBytes(entry);
     if (!bytes)
         return tl::unexpected(bytes.error());
     auto bitmap = decodeImage(*bytes);
     if (!bitmap)
-        return failAt("group " + std::to_string(index) + ", entry " +
-                          std::to_string(entry.position),
-                      bitmap.error());
+        return failAt(entry.place(), bitmap.error());
     return scaleTo(*bitmap, size, size);
 }
 
@@ -117,7 +119,7 @@ Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32
         facts.push_back(file.imageFacts(entry));
     auto chosen = chooseThumbnailImage(facts, std::max(size, 1));
     if (!chosen && facts.empty())
-        return fail(IconError::OutOfRange, "group " + std::to_string(index) + " has no images");
+        return noImages(index);
     if (!chosen)
         return tl::unexpected(facts.front().error());
     const IconDirEntry& entry = group->entries[*chosen];
@@ -129,9 +131,7 @@ Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32
     auto picture = decodeImage(*bytes);
     auto thumbnail = picture ? fitThumbnail(*picture, size) : picture;
     if (!thumbnail)
-        return failAt("group " + std::to_string(index) + ", entry " +
-                          std::to_string(entry.position),
-                      thumbnail.error());
+        return failAt(entry.place(), thumbnail.error());
     return encodePng(*thumbnail, PngKind::Rgba);
 }
 

@@ -80,12 +80,10 @@ Result<void> NeResources::open(std::uint32_t neOffset) {
 }
 
 Result<void> NeResources::readTable(std::uint64_t tableAt) {
-    if (tableAt > m_source.size())
-        return fail(IconError::Malformed, "starts at offset " + std::to_string(tableAt) +
-                                              ", past the end of the file (size " +
-                                              std::to_string(m_source.size()) + ")");
-    auto bytes =
-        m_source.read(tableAt, std::min(kMaxResourceTableBytes, m_source.size() - tableAt));
+    auto held = heldPart(m_source, {tableAt, kMaxResourceTableBytes});
+    if (!held)
+        return tl::unexpected(held.error());
+    auto bytes = m_source.read(held->offset, held->length);
     if (!bytes)
         return tl::unexpected(bytes.error());
     ByteReader table(*bytes);

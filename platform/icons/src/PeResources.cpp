@@ -107,6 +107,8 @@ class PeResources final : public FormatReader {
     template <typename Record> Result<Record> recordAt(std::uint64_t rel) const;
     Result<Directory> directory(std::uint32_t rel) const;
     Result<std::vector<Entry>> entries(const Directory& directory) const;
+    // The RT_GROUP_ICON directory's entry of the group.
+    Result<Entry> groupEntry(std::uint32_t index) const;
     // The data of the first language under a name-level entry.
     Result<Extent> firstLanguage(std::uint32_t OffsetToData) const;
     // The RT_ICON entries sorted by id, the first in the directory first among equal ids; read
@@ -204,19 +206,19 @@ Result<void> PeResources::findIconDirectories() {
 
 Result<std::uint64_t> PeResources::rvaToOffset(std::uint64_t rva, std::uint64_t length,
                                                bool withinFile) const {
-    const std::string what = std::to_string(length) + " bytes at RVA " + hex(rva);
+    auto what = [&] { return std::to_string(length) + " bytes at RVA " + hex(rva); };
     auto span = std::upper_bound(m_spans.begin(), m_spans.end(), rva,
                                  [](std::uint64_t a, const Span& s) { return a < s.begin; });
     if (span == m_spans.begin() || rva >= std::prev(span)->end)
-        return fail(IconError::Malformed, what + " lie in no section");
+        return fail(IconError::Malformed, what() + " lie in no section");
     const Section& s = m_sections[std::prev(span)->section];
     const std::uint64_t into = rva - s.virtualAddress;
     if (length > s.rawSize - into)
-        return fail(IconError::Malformed, what + " run past the end of section " +
+        return fail(IconError::Malformed, what() + " run past the end of section " +
                                               std::to_string(std::prev(span)->section + 1));
     const std::uint64_t offset = std::uint64_t(s.rawOffset) + into;
     if (withinFile && (offset > m_source.size() || length > m_source.size() - offset))
-        return fail(IconError::Malformed, what + " (offset " + std::to_string(offset) +
+        return fail(IconError::Malformed, what() + " (offset " + std::to_string(offset) +
                                               ") run past the end of the file (size " +
                                               std::to_string(m_source.size()) + ")");
     return offset;
@@ -286,17 +288,24 @@ Result<Extent> PeResources::firstLanguage(std::uint32_t OffsetToData) const {
     return Extent{*offset, data->Size};
 }
 
-Result<Extent> PeResources::groupDirectory(std::uint32_t index) const {
+Result<Entry> PeResources::groupEntry(std::uint32_t index) const {
     auto entry = recordAt<Entry>(m_groups->entriesAt + std::uint64_t(index) * sizeof(Entry));
     if (!entry)
         return failAt("RT_GROUP_ICON directory", entry.error());
+    return entry;
+}
+
+Result<Extent> PeResources::groupDirectory(std::uint32_t index) const {
+    auto entry = groupEntry(index);
+    if (!entry)
+        return tl::unexpected(entry.error());
     return firstLanguage(entry->OffsetToData);
 }
 
 Result<ResourceName> PeResources::groupName(std::uint32_t index) const {
-    auto entry = recordAt<Entry>(m_groups->entriesAt + std::uint64_t(index) * sizeof(Entry));
+    auto entry = groupEntry(index);
     if (!entry)
-        return failAt("RT_GROUP_ICON directory", entry.error());
+        return tl::unexpected(entry.error());
     ResourceName name;
     if (!(entry->Name & kHighBit)) {
         name.id = static_cast<std::uint16_t>(entry->Name);
@@ -347,12 +356,12 @@ Result<Extent> PeResources::image(const IconDirEntry& entry) const {
         return tl::unexpected(index.error());
     auto found = std::lower_bound((*index)->begin(), (*index)->end(), entry.nId,
                                   [](const Entry& e, std::uint32_t id) { return e.Name < id; });
-    const std::string image = "image " + std::to_string(entry.nId);
+    auto image = [&] { return "image " + std::to_string(entry.nId); };
     if (found == (*index)->end() || found->Name != entry.nId)
-        return fail(IconError::OutOfRange, image + ": no RT_ICON resource has this id");
+        return fail(IconError::OutOfRange, image() + ": no RT_ICON resource has this id");
     auto extent = firstLanguage(found->OffsetToData);
     if (!extent)
-        return failAt(image, extent.error());
+        return failAt(image(), extent.error());
     return extent;
 }
 

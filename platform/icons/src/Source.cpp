@@ -17,13 +17,19 @@ constexpr std::uint64_t kMaxReadBytes = 16u << 20;
 // The blocks that a FileSource keeps, two of them.
 constexpr std::uint64_t kBlockBytes = 64u << 10;
 
+std::string bytesAt(std::uint64_t offset, std::uint64_t length) {
+    return std::to_string(length) + " bytes at offset " + std::to_string(offset);
+}
+
 // Whether length bytes at offset can be read in one go.
 Result<void> checkRead(const Source& source, std::uint64_t offset, std::uint64_t length) {
-    const std::string what = std::to_string(length) + " bytes at offset " + std::to_string(offset);
     if (length > kMaxReadBytes)
-        return fail(IconError::TooLarge, what + ": more than the 16 MiB that one read takes");
+        return fail(IconError::TooLarge, bytesAt(offset, length) + ": more than the " +
+                                             std::to_string(kMaxReadBytes >> 20) +
+                                             " MiB that one read takes");
     if (offset > source.size() || length > source.size() - offset)
-        return fail(IconError::Malformed, what + " run past the end of the file (size " +
+        return fail(IconError::Malformed, bytesAt(offset, length) +
+                                              " run past the end of the file (size " +
                                               std::to_string(source.size()) + ")");
     return {};
 }
@@ -33,22 +39,23 @@ Result<void> checkRead(const Source& source, std::uint64_t offset, std::uint64_t
 Result<void> Source::readExactly(std::uint64_t offset, std::span<std::byte> out) const {
     if (auto checked = checkRead(*this, offset, out.size()); !checked)
         return checked;
-    std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
-    if (!readInto(offset, bytes))
-        return fail(IconError::Unreadable, "reading " + std::to_string(out.size()) +
-                                               " bytes at offset " + std::to_string(offset) +
-                                               " failed");
-    return {};
+    return readChecked(offset, out);
 }
 
 Result<std::vector<std::uint8_t>> Source::read(std::uint64_t offset, std::uint64_t length) const {
     if (auto checked = checkRead(*this, offset, length); !checked)
         return tl::unexpected(checked.error());
     std::vector<std::uint8_t> bytes(length);
-    auto read = readExactly(offset, std::as_writable_bytes(std::span(bytes)));
-    if (!read)
+    if (auto read = readChecked(offset, std::as_writable_bytes(std::span(bytes))); !read)
         return tl::unexpected(read.error());
     return bytes;
+}
+
+Result<void> Source::readChecked(std::uint64_t offset, std::span<std::byte> out) const {
+    std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
+    if (!readInto(offset, bytes))
+        return fail(IconError::Unreadable, "reading " + bytesAt(offset, out.size()) + " failed");
+    return {};
 }
 
 bool MemorySource::readInto(std::uint64_t offset, std::span<std::uint8_t> out) const {

@@ -22,9 +22,10 @@ struct IcoPlan {
 };
 Result<IcoPlan> planIco(const IconFile& file, const IconGroup& group);
 
-// Writes the group as an .ico file: ICONDIR, one ICONDIRENTRY an image, then the images byte
-// for byte, read in small pieces. Every image is located before anything is written, with the
-// errors of planIco; WriteFailed when the sink refuses.
-Result<void> writeIco(const IconFile& file, const IconGroup& group, const ByteSink& write);
+// Writes the group as an .ico file, as planIco planned it: ICONDIR, one ICONDIRENTRY an image,
+// then the images byte for byte, read in small pieces. The source's errors when a read fails;
+// WriteFailed when the sink refuses.
+Result<void> writeIco(const IconFile& file, const IconGroup& group, const IcoPlan& plan,
+                      const ByteSink& write);
 
 } // namespace quorvane::icons

@@ -37,6 +37,10 @@ struct IconDirEntry {
     std::uint32_t group = 0;         // the group's index
     std::uint32_t position = 0;      // the entry's place in its directory, from 0
 
+    // "group G, entry P", for the messages about the entry's image.
+    std::string place() const {
+        return "group " + std::to_string(group) + ", entry " + std::to_string(position);
+    }
     // Width or height 0 in an icon directory entry means 256.
     int width() const { return bWidth == 0 ? 256 : bWidth; }
     int height() const { return bHeight == 0 ? 256 : bHeight; }

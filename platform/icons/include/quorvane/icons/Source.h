@@ -25,6 +25,10 @@ class Source {
     Result<void> readExactly(std::uint64_t offset, std::span<std::byte> out) const;
     // length bytes at offset, with readExactly's errors.
     Result<std::vector<std::uint8_t>> read(std::uint64_t offset, std::uint64_t length) const;
+
+  private:
+    // readExactly once the bytes are known to lie inside the source, within one read's limit.
+    Result<void> readChecked(std::uint64_t offset, std::span<std::byte> out) const;
 };
 
 class MemorySource final : public Source {

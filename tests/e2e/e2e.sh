@@ -59,7 +59,6 @@ expected() {
     echo "$work/expected-$2.png"
 }
 blank() { magick -size 35x35 xc:white "$work/blank.png" && echo "$work/blank.png"; }
-same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 # The clipboard's image against a picture, pixel for pixel. The checks wait up to ten seconds
 # for it: a sanitizer build on a busy machine is slow.
 clipboard_has() {

@@ -66,6 +66,9 @@ ends() {
     eventually ! kill -0 "$1"
 }
 
+# Whether the pictures A and B have the same pixels.
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
 # How many icon groups icoutils' wrestool finds in FILE (it lists a group once a language).
 icon_groups() {
     wrestool -l --type=14 "$1" | awk '{print $2}' | sort -u | wc -l

@@ -3,6 +3,7 @@
 # the user's, behind a seccomp filter. At every size a desktop asks for, each real file's
 # thumbnail must be the picture that the tool writes outside the sandbox.
 # usage (the build installed under /usr): tools/dev/over-usr.sh BUILD python3 gnome_factory.py
+#   or, with the package installed, on the given files: python3 gnome_factory.py FILE…
 
 import os
 import subprocess
@@ -16,7 +17,7 @@ gi.require_version("GdkPixbuf", "2.0")
 from gi.repository import GdkPixbuf, Gio, GnomeDesktop
 
 WINE = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
-FILES = [
+FILES = sys.argv[1:] or [
     WINE + "/notepad.exe",
     WINE + "/shell32.dll",
     # an installer stub, without extension

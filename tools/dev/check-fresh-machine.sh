@@ -17,7 +17,7 @@ usage() {
 release=${1:-}
 case "$release" in bookworm | trixie) ;; *) usage ;; esac
 [ "$(id -u)" = 0 ] || {
-    echo "check-fresh-machine: needs root (debootstrap, chroot)" >&2
+    echo "check-fresh-machine: needs root (debootstrap, mount namespaces)" >&2
     exit 2
 }
 work=${2:-$(mktemp -d)}
@@ -27,7 +27,6 @@ mirror=${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for m in dev/pts dev proc sys; do umount -l "$root/$m" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 fail() {
@@ -47,10 +46,6 @@ debootstrap --variant=minbase "$release" "$root" "$mirror" >"$work/debootstrap.l
         fail "debootstrap"
     }
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-mount -t sysfs sys "$root/sys"
-mount --bind /dev "$root/dev"
-mount --bind /dev/pts "$root/dev/pts"
 mkdir -p "$root/src/quorvane"
 git -C "$repo" archive HEAD | tar -x -C "$root/src/quorvane"
 
@@ -67,15 +62,10 @@ export DISPLAY
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
-# Runs COMMAND in the root's copy of the tree, as a user's shell would, logging to LOG. The root
-# becomes the root of a mount namespace of its own (pivot_root), as on a machine of its own: in
-# a chroot the kernel refuses the user namespaces that bubblewrap's sandboxes need.
+# Runs COMMAND in the root's copy of the tree, as a user's shell would, logging to LOG.
 in_root() {
-    # shellcheck disable=SC2016 # expanded by the inner shell
-    unshare --mount --fork sh -c 'mount --make-rprivate / && mount --rbind "$0" "$0" && cd "$0" &&
-        pivot_root . mnt && cd / && umount -l /mnt && exec "$@"' "$root" \
-        env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        LANG=C.UTF-8 TERM=dumb DISPLAY="127.0.0.1${DISPLAY}" bash -c "cd /src/quorvane && $1" >"$2" 2>&1
+    "$repo/tools/dev/in-root.sh" "$root" env -i HOME=/root \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 TERM=dumb DISPLAY="127.0.0.1${DISPLAY}" bash -c "cd /src/quorvane && $1" >"$2" 2>&1
 }
 
 echo "== 1: ${commands[0]}"

@@ -17,8 +17,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n qt6-l10n-tools
     qt6-tools-dev qt6-tools-dev-tools assistant-qt6 qt6-documentation-tools libqt6sql6-sqlite libsqlite3-dev
     sqlite3
-    # the manual pages, the Debian package and its checks
-    scdoc dpkg-dev file lintian devscripts appstream desktop-file-utils debootstrap
+    # the manual pages, the Debian packages and their checks
+    scdoc dpkg-dev debhelper file lintian devscripts appstream desktop-file-utils debootstrap autopkgtest
     # fonts for the Japanese captions
     fonts-noto-cjk
     # real Windows files and independent readers used as test oracles

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the formatting and the linters, then builds Quorvane and runs every test: the normal
-# build, an ASan+UBSan build, the Debian package's build (checked with lintian and
-# hardening-check, then installed into a fresh Debian root), and the fuzzer (regression inputs
-# replayed, then a short run that starts from real Windows files). The builds are the presets
-# of CMakePresets.json.
+# build, an ASan+UBSan build, the Debian packages (built from the source package in a clean
+# root, twice to the same bytes, checked with lintian and hardening-check, then installed and
+# tested by autopkgtest in a fresh root), and the fuzzer (regression inputs replayed, then a
+# short run that starts from real Windows files). The builds are the presets of
+# CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=$(nproc)
@@ -28,10 +29,8 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
 
-echo "== Debian package"
-cmake --preset package >/dev/null
-cmake --build --preset package -j "$jobs"
-tests/install/check-deb.sh build-package
+echo "== Debian packages"
+tests/install/check-package.sh build build-deb
 
 echo "== fuzz the icon reader"
 cmake --preset fuzz >/dev/null

@@ -35,8 +35,9 @@ void readIcons(std::span<const std::uint8_t> bytes) {
     });
     if (auto file = IconFile::open(source)) {
         std::ostringstream listing;
-        tool::writeListing(listing, "input", &*file, false);
-        tool::writeListing(listing, "input", &*file, true);
+        tool::writeListing(listing, "input", "input", &*file, false);
+        tool::writeListing(listing, "input", "input", &*file, true);
+        (void)file->muiChecksum();
         std::uint64_t written = 0;
         (void)thumbnailPng(*file, 0, 16);
         (void)thumbnailPng(*file, 0, 256);

@@ -26,10 +26,8 @@ std::optional<quorvane::icons::IconBitmap> HICON::at(int size) const {
         return std::nullopt;
     if (size == quorvane::icons::kIconSize)
         return *m_icon;
-    if (auto source = quorvane::icons::FileSource::open(m_path)) {
-        if (auto sharp = quorvane::icons::extractIcon(**source, m_index, size))
-            return std::move(*sharp);
-    }
+    if (auto sharp = quorvane::icons::extractIcon(m_path, m_index, size))
+        return std::move(*sharp);
     if (auto scaled = quorvane::icons::scaleTo(*m_icon, size, size))
         return std::move(*scaled);
     return std::nullopt;

@@ -4,7 +4,7 @@
 # Pictures are lists of 0xAARRGGBB pixels, top-down; masks are lists of 0 and 1, 1 where the
 # screen shows through. An image is a tuple (width, height, bits, id, data): its directory entry
 # (256 written as 0), its RT_ICON id in groups, and its bytes.
-# usage: builders.py DIR  (writes the bombs into DIR)
+# usage: builders.py DIR  (writes the bombs, and a Windows folder of system_resources(), into DIR)
 
 import struct
 import sys
@@ -319,6 +319,28 @@ def ne(images, shift=4, name=1):
     return bytes(out + bytes(-len(out) % unit))
 
 
+# The resource configuration (type "MUI", name 1) that ties a module to its .mun: signature,
+# size, version, path type, file type, attributes, fallback, two checksums of 16 bytes, the
+# type lists' offsets and lengths; its first LENGTH bytes, as a resource of type KIND.
+def mui(checksum=b"A" * 16, signature=0xFECDFECD, length=132, kind="MUI"):
+    head = le("IIIIIII", signature, 132, 0x10000, 0, 0x11, 0, 0)
+    data = head + bytes(16) + checksum + bytes(72)
+    return [(kind, 1, 0x409, data[:length])]
+
+
+# A Windows folder in DIR as Windows 10 and later lay one out, in spellings seen on real
+# systems: a module with a resource configuration and the RESOURCES given, and in
+# SystemResources its .mun of the bytes MUN. Returns the module's path.
+def system_resources(dir, mun, resources=()):
+    windows = Path(dir) / "Windows"
+    (windows / "SYSTEMRESOURCES").mkdir(parents=True)
+    (windows / "SYSTEMRESOURCES" / "imageres.dll.mun").write_bytes(mun)
+    (windows / "system32").mkdir()
+    module = windows / "system32" / "ImageRes.dll"
+    module.write_bytes(pe(list(resources) + mui()))
+    return str(module)
+
+
 # COUNT zTXt chunks whose text inflates to 8 MB each, some 7.8 kB apiece.
 def text_chunks(count):
     text = zlib.compress(bytes(8 << 20), 9)
@@ -390,3 +412,4 @@ def bombs():
 if __name__ == "__main__":
     for name, data in bombs().items():
         (Path(sys.argv[1]) / name).write_bytes(data)
+    system_resources(sys.argv[1], pe(group(1, [flat(0xFF0000FF)]) + mui()))

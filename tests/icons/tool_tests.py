@@ -16,7 +16,7 @@ from collections import namedtuple
 from pathlib import Path
 
 import builders
-from builders import dib, flat, group, ico, ne, patched, pe, png
+from builders import dib, flat, group, ico, mui, ne, patched, pe, png
 
 TOOL = sys.argv[1]
 BOUND_MIB = int(sys.argv[2])
@@ -81,7 +81,9 @@ class InADirectory(unittest.TestCase):
     # Icon INDEX as render draws it on white, 32x32 RGB; or its exit status and the message it
     # gives for having none; anything else (more lines: a crash, a sanitizer) as it came.
     def rendered(self, data, index=0):
-        path = self.file("in", data)
+        return self.rendered_file(self.file("in", data), index)
+
+    def rendered_file(self, path, index=0):
         status, _, error = run("render", path, str(index), self.at("out.png"))
         if status == 0:
             return rgb_on_white(self.at("out.png"))
@@ -102,6 +104,8 @@ WHOLE_NE = ne([flat(RED, id=5)])
 WHOLE_ICO = ico([flat(RED)])
 GROUP_DIRECTORY = WHOLE_PE.index(builders.group_directory([flat(RED)]))
 PAST_THE_END = f"past the end of the file (size {len(WHOLE_ICO)})"
+# A resource file (.mun) of one red icon, and the resource configuration of every module here.
+MUN = pe(group(1, [flat(RED)]) + mui())
 
 Row = namedtuple("Row", "name data count first")
 READER_ROWS = [
@@ -308,6 +312,45 @@ BOMBS = {
     "pe-131070-groups-one-long-name": Bomb(0, 0, 0, 2),
     "pe-65535-groups-without-images": Bomb(1, 1, 1, 1),
 }
+
+
+class SystemResources(InADirectory):
+    def test_a_module_without_icons_has_those_of_its_mun(self):
+        module = builders.system_resources(self.dir, MUN)
+        mun = self.at("Windows/SYSTEMRESOURCES/imageres.dll.mun")
+        self.assertEqual(run("count", module)[1], "1\n")
+        self.assertEqual(self.rendered_file(module)[:3], rgb(RED))
+        listing = json.loads(run("list", "--json", module)[1])
+        self.assertEqual(listing["source"], mun)
+        self.assertIn(f'icons from "{mun}"\n', run("list", module)[1])
+        # A hostile .mun is refused as any file is; a module with icons never looks at it.
+        Path(mun).write_bytes(pe(group(1, [flat(RED)] * 300) + mui()))
+        refused = (2, f"quorvane-icons: {mun}: {TOO_MANY}\n")
+        self.assertEqual(self.rendered_file(module), refused)
+        Path(module).write_bytes(MUN)
+        self.assertEqual(self.rendered_file(module)[:3], rgb(RED))
+
+    def test_only_a_mun_that_belongs_to_its_module_is_followed(self):
+        red = group(1, [flat(RED)])
+        mun = self.at("Windows/SYSTEMRESOURCES/imageres.dll.mun")
+        # The .mun of each case: none gives the module icons.
+        cases = {
+            "another checksum": pe(red + mui(bytes(16))),
+            "no configuration": pe(red),
+            "a configuration cut short": pe(red + mui(length=60)),
+            "no signature": pe(red + mui(signature=0)),
+            "other types": pe(red + mui(kind="MUIS") + mui(kind="MUX")),
+            "the .mun cut short": MUN[:600],
+            "a .mun without icons leads nowhere": pe(mui()),
+        }
+        for name, data in cases.items():
+            with self.subTest(name):
+                shutil.rmtree(self.at("Windows"), ignore_errors=True)
+                module = builders.system_resources(self.dir, data)
+                # Followed on from the .mun, this one would give icons.
+                self.file(mun + ".mun", MUN)
+                got = self.rendered_file(module)
+                self.assertEqual(got, (1, "group 0: the file has 0 icon groups"))
 
 
 class Tool(InADirectory):

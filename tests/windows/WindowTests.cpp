@@ -247,6 +247,10 @@ TEST_F(MainWindow, OpeningCancellingFilesWithoutIconsAndCountsThatOverflow) {
         EXPECT_EQ(basQuorvane::IconCount, path == many ? several : 0);
         EXPECT_EQ(form->pctIcon->Image(), white);
     }
+    // A system module without icons of its own shows those of its .mun.
+    open(dir.filePath(QStringLiteral("Windows/system32/ImageRes.dll")));
+    EXPECT_EQ(basQuorvane::IconCount, 1);
+    EXPECT_NE(form->pctIcon->Image(), white);
 }
 
 TEST_F(MainWindow, HelpItemsReachTheViewerAndClosingTellsItToQuit) {

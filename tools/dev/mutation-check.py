@@ -349,6 +349,56 @@ FAULTS = [
         'QStringLiteral("MSINFO32.EXE")',
         "the program's name appended without a separator",
     ),
+    # A module followed to its resource file
+    (
+        "mun-case-kept",
+        "platform/icons/src/IconPath.cpp",
+        "static_cast<char>(c + 32)",
+        "c",
+        "the SystemResources folder and the .mun matched with their case",
+    ),
+    (
+        "mun-any-checksum",
+        "platform/icons/src/IconPath.cpp",
+        "file->muiChecksum() != checksum)",
+        "false)",
+        "a .mun taken whatever its checksum",
+    ),
+    (
+        "mun-without-icons-taken",
+        "platform/icons/src/IconPath.cpp",
+        "|| file->groupCount() == 0 ||",
+        "||",
+        "a .mun without icon groups taken",
+    ),
+    (
+        "module-with-icons-followed",
+        "platform/icons/src/IconPath.cpp",
+        "file->kind() == FileKind::Pe && file->groupCount() == 0",
+        "file->kind() == FileKind::Pe",
+        "a module with icons of its own followed to its .mun",
+    ),
+    (
+        "mui-signature-unchecked",
+        "platform/icons/src/IconFile.cpp",
+        "configuration->dwSignature != records::kMuiSignature",
+        "false",
+        "a resource configuration taken without its signature",
+    ),
+    (
+        "mui-any-type-name",
+        "platform/icons/src/PeResources.cpp",
+        'utf16ToUtf8(*name) == "MUI"',
+        "true",
+        "any named type of three characters taken as the configuration",
+    ),
+    (
+        "count-not-followed",
+        "platform/icons/src/IconReader.cpp",
+        "return opened && opened->file ? opened->file->groupCount() : 0;",
+        "auto s = FileSource::open(path);\n    return s ? countIcons(**s) : 0;",
+        "the window counts a module's own icons only",
+    ),
 ]
 
 

@@ -7,6 +7,7 @@
 #include "quorvane/icons/IcoWriter.h"
 #include "quorvane/icons/IconBitmap.h"
 #include "quorvane/icons/IconFile.h"
+#include "quorvane/icons/IconPath.h"
 #include "quorvane/icons/IconReader.h"
 #include "quorvane/icons/PngFiles.h"
 
@@ -60,20 +61,15 @@ int reportError(const std::string& path, const Error& error) {
     return report(statusFor(error.kind), escaped(path) + ": " + escaped(error.message));
 }
 
-struct Opened {
-    std::unique_ptr<FileSource> source;
-    Result<IconFile> file; // the reader's error for a file without icons
-};
-
-// Opens FILE: one that cannot be read is an error, one without icons is not.
-std::optional<Opened> open(const std::string& path, int& status) {
-    auto source = FileSource::open(path);
-    if (!source) {
-        status = reportError(path, source.error());
+// Opens FILE, or the file that holds its icons: one that cannot be read is an error, one
+// without icons is not. The messages about its icons name the file they are read from.
+std::optional<PathIcons> open(const std::string& path, int& status) {
+    auto opened = openIcons(path);
+    if (!opened) {
+        status = reportError(path, opened.error());
         return std::nullopt;
     }
-    auto file = IconFile::open(**source);
-    return Opened{std::move(*source), std::move(file)};
+    return std::move(*opened);
 }
 
 std::optional<std::uint32_t> parseIndex(const std::string& text, int& status) {
@@ -208,7 +204,7 @@ int list(const std::string& path, bool json) {
     auto opened = open(path, status);
     if (!opened)
         return status;
-    writeListing(std::cout, path, opened->file ? &*opened->file : nullptr, json);
+    writeListing(std::cout, path, opened->path, opened->file ? &*opened->file : nullptr, json);
     return kExitOk;
 }
 
@@ -221,7 +217,7 @@ int render(const std::string& path, const std::string& indexText, const std::str
         return status;
     auto icon = extractIcon(*opened->source, *index, size);
     if (!icon)
-        return reportError(path, icon.error());
+        return reportError(opened->path, icon.error());
     auto canvas = IconBitmap::fromPixels(
         size, size, std::vector<std::uint32_t>(std::size_t(size) * std::size_t(size), 0xFFFFFFFFu),
         {}, false);
@@ -242,7 +238,8 @@ int thumbnail(const std::string& path, const std::string& out, int size) {
     auto png =
         opened->file ? thumbnailPng(*opened->file, 0, size) : tl::unexpected(opened->file.error());
     if (!png)
-        return reportError(png.error().kind == IconError::WriteFailed ? out : path, png.error());
+        return reportError(png.error().kind == IconError::WriteFailed ? out : opened->path,
+                           png.error());
     return writeOutput(out, *png, Placement::InPlace);
 }
 
@@ -255,12 +252,12 @@ int extract(const std::string& path, const std::string& indexText, const std::st
     auto group = groupOf(opened->file, *index);
     auto plan = group ? planIco(*opened->file, *group) : tl::unexpected(group.error());
     if (!plan)
-        return reportError(path, plan.error());
+        return reportError(opened->path, plan.error());
     OutputFile file(out, Placement::Replace);
     auto written = writeIco(*opened->file, *group, *plan,
                             [&](std::span<const std::uint8_t> bytes) { return file.write(bytes); });
     if (!written && written.error().kind != IconError::WriteFailed)
-        return reportError(path, written.error());
+        return reportError(opened->path, written.error());
     if (!written || !file.commit())
         return report(kExitError, escaped(out) + ": " + file.why());
     return kExitOk;
@@ -315,17 +312,17 @@ int extractAll(const std::string& path, const std::string& dir) {
     if (!opened)
         return status;
     if (auto first = groupOf(opened->file, 0); !first)
-        return reportError(path, first.error());
+        return reportError(opened->path, first.error());
     const IconFile& file = *opened->file;
     std::vector<Planned> planned;
-    if (auto failure = planAll(path, file, planned))
+    if (auto failure = planAll(opened->path, file, planned))
         return *failure;
     // Every file is written into a folder of its own inside DIR and moved into DIR at the end:
     // a failure, or a kill, leaves no file of a half-done extraction among the user's files.
     Leftovers leftovers;
     if (auto failure = makeFolders(dir, leftovers))
         return *failure;
-    if (auto failure = writePlanned(path, file, planned, leftovers.temporaryFolder))
+    if (auto failure = writePlanned(opened->path, file, planned, leftovers.temporaryFolder))
         return *failure;
     std::error_code ec;
     for (const Planned& p : planned) {

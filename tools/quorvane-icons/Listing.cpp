@@ -153,9 +153,10 @@ void writeLines(std::ostream& out, const IconFile& file) {
     });
 }
 
-void writeJson(std::ostream& out, const std::string& path, const IconFile* file) {
+void writeJson(std::ostream& out, const std::string& path, const std::string& source,
+               const IconFile* file) {
     static constexpr std::array<const char*, 3> kKinds = {"PE", "NE", "ICO"};
-    out << "{\"file\": " << quoted(path) << ", \"kind\": ";
+    out << "{\"file\": " << quoted(path) << ", \"source\": " << quoted(source) << ", \"kind\": ";
     if (file)
         out << quoted(kKinds[static_cast<std::size_t>(file->kind())]);
     else
@@ -203,10 +204,13 @@ std::string fileNameSafe(std::string_view text) {
     return rewrite(text, Use::FileName);
 }
 
-void writeListing(std::ostream& out, const std::string& path, const IconFile* file, bool json) {
+void writeListing(std::ostream& out, const std::string& path, const std::string& source,
+                  const IconFile* file, bool json) {
     if (json)
-        writeJson(out, path, file);
-    else if (file)
+        return writeJson(out, path, source, file);
+    if (source != path)
+        out << "icons from " << quoted(source) << '\n';
+    if (file)
         writeLines(out, *file);
 }
 

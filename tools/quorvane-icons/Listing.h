@@ -19,10 +19,11 @@ std::string escaped(std::string_view text);
 // name that can be part of a file name and shows as it is.
 std::string fileNameSafe(std::string_view text);
 
-// Lists the icon groups of the file at `path`: one line a group, its index, its id or quoted
-// name and its images (width x height, bits per pixel, DIB or PNG, bytes), or with json one
-// JSON object. `file` is null for a file without icons.
-void writeListing(std::ostream& out, const std::string& path, const icons::IconFile* file,
-                  bool json);
+// Lists the icon groups of the file at `path`, read from the file at `source`: one line a
+// group, its index, its id or quoted name and its images (width x height, bits per pixel, DIB
+// or PNG, bytes), after a line `icons from "SOURCE"` when that is another file; or with json
+// one JSON object. `file` is null for a file without icons.
+void writeListing(std::ostream& out, const std::string& path, const std::string& source,
+                  const icons::IconFile* file, bool json);
 
 } // namespace quorvane::tool

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 namespace quorvane::icons {
@@ -29,6 +30,9 @@ class FormatReader {
     // The entry's image: the RT_ICON resource of its id (OutOfRange when there is none), or
     // in an .ico file the bytes the entry names.
     virtual Result<Extent> image(const IconDirEntry& entry) const = 0;
+    // The resource configuration, the data of resource type "MUI" name 1, when the file has one
+    // that its tables lead to (only PE files do).
+    virtual std::optional<Extent> muiConfiguration() const { return std::nullopt; }
 };
 
 // The part of `extent` that the file holds: what a table claims past the end of the file costs

@@ -192,4 +192,15 @@ Result<ImageFacts> IconFile::imageFacts(const IconDirEntry& entry) const {
     return facts;
 }
 
+std::optional<std::array<std::uint8_t, 16>> IconFile::muiChecksum() const {
+    auto extent = m_reader->muiConfiguration();
+    auto held = extent ? heldPart(*m_source, *extent) : tl::unexpected(Error{});
+    if (!held || held->length < sizeof(records::MuiConfiguration))
+        return std::nullopt;
+    auto configuration = readRecord<records::MuiConfiguration>(*m_source, held->offset);
+    if (!configuration || configuration->dwSignature != records::kMuiSignature)
+        return std::nullopt;
+    return configuration->checksum;
+}
+
 } // namespace quorvane::icons

@@ -1,6 +1,7 @@
 // Counting icons, extracting them at a size, and making thumbnails: the two rules that choose
 // an image from a group, on top of IconFile and the image decoders.
 #include "quorvane/icons/IconReader.h"
+#include "quorvane/icons/IconPath.h"
 #include "quorvane/icons/PngFiles.h"
 #include "quorvane/icons/Scaling.h"
 
@@ -74,8 +75,8 @@ std::uint32_t countIcons(const Source& source) {
 }
 
 std::uint32_t countIcons(const std::string& path) {
-    auto source = FileSource::open(path);
-    return source ? countIcons(**source) : 0;
+    auto opened = openIcons(path);
+    return opened && opened->file ? opened->file->groupCount() : 0;
 }
 
 Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size) {
@@ -101,11 +102,11 @@ Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int si
     return scaleTo(*bitmap, size, size);
 }
 
-Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index) {
-    auto source = FileSource::open(path);
-    if (!source)
-        return tl::unexpected(source.error());
-    return extractIcon(**source, index);
+Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index, int size) {
+    auto opened = openIcons(path);
+    if (!opened)
+        return tl::unexpected(opened.error());
+    return extractIcon(*opened->source, index, size);
 }
 
 Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,

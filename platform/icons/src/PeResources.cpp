@@ -95,6 +95,7 @@ class PeResources final : public FormatReader {
     Result<Extent> groupDirectory(std::uint32_t index) const override;
     Result<ResourceName> groupName(std::uint32_t index) const override;
     Result<Extent> image(const IconDirEntry& entry) const override;
+    std::optional<Extent> muiConfiguration() const override;
 
   private:
     Result<void> readSections(std::uint64_t at, std::uint16_t count);
@@ -109,6 +110,8 @@ class PeResources final : public FormatReader {
     Result<std::vector<Entry>> entries(const Directory& directory) const;
     // The RT_GROUP_ICON directory's entry of the group.
     Result<Entry> groupEntry(std::uint32_t index) const;
+    // Whether the name string `rel` bytes into the resource section is "MUI".
+    bool isMuiName(std::uint32_t rel) const;
     // The data of the first language under a name-level entry.
     Result<Extent> firstLanguage(std::uint32_t OffsetToData) const;
     // The RT_ICON entries sorted by id, the first in the directory first among equal ids; read
@@ -363,6 +366,41 @@ Result<Extent> PeResources::image(const IconDirEntry& entry) const {
     if (!extent)
         return failAt(image(), extent.error());
     return extent;
+}
+
+bool PeResources::isMuiName(std::uint32_t rel) const {
+    auto length = recordAt<ImageResourceDirStringU>(rel);
+    if (!length || length->Length != 3)
+        return false;
+    auto chars =
+        rvaToOffset(std::uint64_t(m_resourceRva) + rel + sizeof(ImageResourceDirStringU), 6);
+    auto name = chars ? m_source.read(*chars, 6) : tl::unexpected(chars.error());
+    return name && utf16ToUtf8(*name) == "MUI";
+}
+
+// Looked for only when asked: most files have no such type, and a file whose icons lie in its
+// own resources never needs it.
+std::optional<Extent> PeResources::muiConfiguration() const {
+    auto root = directory(0);
+    auto types = root ? entries(*root) : tl::unexpected(root.error());
+    if (!types)
+        return std::nullopt;
+    auto mui = std::find_if(types->begin(), types->end(), [this](const Entry& type) {
+        return (type.Name & kHighBit) && (type.OffsetToData & kHighBit) &&
+               isMuiName(type.Name & ~kHighBit);
+    });
+    if (mui == types->end())
+        return std::nullopt;
+    auto names = directory(mui->OffsetToData & ~kHighBit);
+    auto found = names ? entries(*names) : tl::unexpected(names.error());
+    if (!found)
+        return std::nullopt;
+    auto first =
+        std::find_if(found->begin(), found->end(), [](const Entry& e) { return e.Name == 1; });
+    if (first == found->end())
+        return std::nullopt;
+    auto data = firstLanguage(first->OffsetToData);
+    return data ? std::optional(*data) : std::nullopt;
 }
 
 } // namespace

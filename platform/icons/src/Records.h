@@ -127,6 +127,18 @@ struct ImageResourceDirStringU {
 inline constexpr std::uint16_t RT_ICON = 3;
 inline constexpr std::uint16_t RT_GROUP_ICON = 14;
 
+// The resource configuration of a module whose resources lie in another file, and of that
+// file: resource type "MUI", name 1. Its fixed header, which the offset and length pairs of its
+// type lists end; two files belong together when their checksums are the same.
+struct MuiConfiguration {
+    Le32 dwSignature, dwSize, dwVersion, dwPathType, dwFileType, dwSystemAttributes;
+    Le32 dwFallbackLocation;
+    std::array<Byte, 16> serviceChecksum, checksum;
+    std::array<Le32, 18> typeLists;
+};
+static_assert(sizeof(MuiConfiguration) == 132 && offsetof(MuiConfiguration, checksum) == 44);
+inline constexpr std::uint32_t kMuiSignature = 0xFECDFECDu;
+
 // GRPICONDIR (in an RT_GROUP_ICON resource) and ICONDIR (at the start of an .ico file).
 struct IconDir {
     Le16 idReserved, idType, idCount;

@@ -6,8 +6,10 @@
 #include "quorvane/icons/Result.h"
 #include "quorvane/icons/Source.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,11 @@ class IconFile {
     Result<std::vector<std::uint8_t>> imageBytes(const IconDirEntry& entry) const;
     // The facts of the entry's image, read from its first bytes, with locateImage's errors.
     Result<ImageFacts> imageFacts(const IconDirEntry& entry) const;
+    // The checksum that ties a module to the file that holds its resources: the 16 bytes at
+    // offset 44 of its resource configuration (type "MUI", name 1), which must start with the
+    // configuration's signature and hold its whole 132-byte fixed header. nullopt for a file
+    // without a sound one.
+    std::optional<std::array<std::uint8_t, 16>> muiChecksum() const;
 
   private:
     IconFile(const Source& source, std::shared_ptr<const FormatReader> reader);

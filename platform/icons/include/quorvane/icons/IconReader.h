@@ -10,7 +10,8 @@
 namespace quorvane::icons {
 
 // Number of icon groups (PE, NE) or 1 for an .ico file; 0 for every other file, including
-// missing, unreadable and malformed ones.
+// missing, unreadable and malformed ones. By path, a module's icons are read from where
+// openIcons finds them.
 std::uint32_t countIcons(const Source& source);
 std::uint32_t countIcons(const std::string& path);
 
@@ -20,7 +21,7 @@ std::uint32_t countIcons(const std::string& path);
 // count or for a group without images; the first failure otherwise (missing image,
 // undecodable data, malformed file, a limit).
 Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size = kIconSize);
-Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index);
+Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index, int size = kIconSize);
 
 // Icon n as a thumbnail no larger than size x size, a PNG file with alpha. The image taken is
 // the smallest whose larger side is at least size, otherwise the largest; among images of one

@@ -215,7 +215,8 @@ int render(const std::string& path, const std::string& indexText, const std::str
     auto opened = index ? open(path, status) : std::nullopt;
     if (!opened)
         return status;
-    auto icon = extractIcon(*opened->source, *index, size);
+    auto icon = opened->file ? extractIcon(*opened->file, *index, size)
+                             : tl::unexpected(opened->file.error());
     if (!icon)
         return reportError(opened->path, icon.error());
     auto canvas = IconBitmap::fromPixels(

@@ -79,21 +79,18 @@ std::uint32_t countIcons(const std::string& path) {
     return opened && opened->file ? opened->file->groupCount() : 0;
 }
 
-Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size) {
+Result<IconBitmap> extractIcon(const IconFile& file, std::uint32_t index, int size) {
     if (size < 1 || size > kMaxDrawSize)
         return fail(IconError::TooLarge, "a size of " + std::to_string(size) + ", outside 1 to " +
                                              std::to_string(kMaxDrawSize));
-    auto file = IconFile::open(source);
-    if (!file)
-        return tl::unexpected(file.error());
-    auto group = file->group(index);
+    auto group = file.group(index);
     if (!group)
         return tl::unexpected(group.error());
     auto chosen = chooseImage(group->entries, size);
     if (!chosen)
         return noImages(index);
     const IconDirEntry& entry = group->entries[*chosen];
-    auto bytes = file->imageBytes(entry);
+    auto bytes = file.imageBytes(entry);
     if (!bytes)
         return tl::unexpected(bytes.error());
     auto bitmap = decodeImage(*bytes);
@@ -102,11 +99,20 @@ Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int si
     return scaleTo(*bitmap, size, size);
 }
 
+Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size) {
+    auto file = IconFile::open(source);
+    if (!file)
+        return tl::unexpected(file.error());
+    return extractIcon(*file, index, size);
+}
+
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index, int size) {
     auto opened = openIcons(path);
     if (!opened)
         return tl::unexpected(opened.error());
-    return extractIcon(*opened->source, index, size);
+    if (!opened->file)
+        return tl::unexpected(opened->file.error());
+    return extractIcon(*opened->file, index, size);
 }
 
 Result<std::vector<std::uint8_t>> thumbnailPng(const IconFile& file, std::uint32_t index,

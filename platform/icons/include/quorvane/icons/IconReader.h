@@ -20,6 +20,7 @@ std::uint32_t countIcons(const std::string& path);
 // count nearest 32, then the first; scaled to the size when it is not. OutOfRange past the
 // count or for a group without images; the first failure otherwise (missing image,
 // undecodable data, malformed file, a limit).
+Result<IconBitmap> extractIcon(const IconFile& file, std::uint32_t index, int size = kIconSize);
 Result<IconBitmap> extractIcon(const Source& source, std::uint32_t index, int size = kIconSize);
 Result<IconBitmap> extractIcon(const std::string& path, std::uint32_t index, int size = kIconSize);
 
